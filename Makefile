@@ -1,0 +1,71 @@
+# The two commands that do everything on a fresh Debian machine (as root):
+#   make demo   builds the command-line tool and runs it on the sample installation
+#   make test   installs what is missing, builds every target and runs every test
+# Other targets: bench (benchmarks), fuzz (long fuzzing), format, clean.
+SHELL := /bin/bash
+.SHELLFLAGS := -eu -o pipefail -c
+JOBS ?= $(shell nproc)
+export WINEDEBUG := -all
+
+# Debian packages the build and the tests need.
+PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev libbenchmark-dev \
+            g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64
+NATIVE_PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+
+TEST_PRESETS := native asan-ubsan tsan mingw-x64 mingw-i686
+
+.PHONY: demo test deps deps-native bench fuzz format clean $(addprefix test-,$(TEST_PRESETS))
+
+demo: deps-native
+	cmake --preset native >/dev/null
+	cmake --build --preset native -j$(JOBS) --target mird_tool
+	./build/native/bin/mird_tool info
+
+test: deps
+	@for preset in $(TEST_PRESETS); do $(MAKE) --no-print-directory test-$$preset || exit 1; done
+	@echo "make test: every target built and passed"
+
+test-%:
+	@echo "=== $* ==="
+	cmake --preset $* >/dev/null
+	cmake --build --preset $* -j$(JOBS)
+	@if [[ "$*" == mingw-x64 ]]; then wineboot -i >/dev/null 2>&1 || true; wineserver -p; fi
+	ctest --preset $* -j$(JOBS) || { [[ "$*" != mingw-x64 ]] || wineserver -k; exit 1; }
+	@if [[ "$*" == mingw-x64 ]]; then wineserver -k || true; fi
+
+bench: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j$(JOBS)
+	@for b in build/release/bin/*_bench; do echo "=== $$b"; $$b --benchmark_min_time=0.2; done
+
+fuzz: deps
+	@$(MAKE) --no-print-directory install PACKAGES_WANTED="$(FUZZ_PACKAGES)"
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j$(JOBS)
+	@echo "fuzz targets are in build/fuzz/bin"
+
+format:
+	clang-format -i $$(git ls-files '*.h' '*.cpp' '*.c')
+
+clean:
+	rm -rf build
+
+deps:
+	@$(MAKE) --no-print-directory install PACKAGES_WANTED="$(PACKAGES)"
+
+deps-native:
+	@$(MAKE) --no-print-directory install PACKAGES_WANTED="$(NATIVE_PACKAGES)"
+
+# Installs the missing packages of PACKAGES_WANTED with apt-get; without root
+# it prints the command to run and stops.
+.PHONY: install
+install:
+	@missing=""; for p in $(PACKAGES_WANTED); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [[ -n "$$missing" ]]; then \
+	  if [[ $$(id -u) != 0 ]]; then echo "missing packages; run as root: apt-get install -y$$missing"; exit 1; fi; \
+	  echo "installing:$$missing"; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq$$missing >/dev/null; \
+	fi

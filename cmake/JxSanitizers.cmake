@@ -1,0 +1,10 @@
+# jx_enable_sanitizers(): applies JX_SANITIZE ("address;undefined" or
+# "thread") to every target that follows.
+function(jx_enable_sanitizers)
+  if(NOT JX_SANITIZE)
+    return()
+  endif()
+  list(JOIN JX_SANITIZE "," sanitizers)
+  add_compile_options(-fsanitize=${sanitizers} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${sanitizers})
+endfunction()

@@ -1,0 +1,51 @@
+#include "support/jx_test_support.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "base/jx_thread.h"
+#include "base/jx_time.h"
+
+namespace jx::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+fs::path FromUtf8(const std::string& text) {
+  return fs::u8path(text);
+}
+}  // namespace
+
+TempDir::TempDir() {
+  static std::atomic<int> counter{0};
+  const fs::path base = fs::temp_directory_path() /
+                        ("jx_test_" + std::to_string(jx_get_current_process_id()) + "_" +
+                         std::to_string(jx_clock_tick_nanoseconds()) + "_" +
+                         std::to_string(counter++));
+  fs::create_directories(base);
+  path_ = base.generic_u8string();
+  if (path_.empty() || path_.back() != '/') path_ += '/';
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  fs::remove_all(FromUtf8(path_), ignored);
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  const fs::path target = FromUtf8(path);
+  if (target.has_parent_path()) fs::create_directories(target.parent_path());
+  std::ofstream out(target, std::ios::binary);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(FromUtf8(path), std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+}  // namespace jx::test

@@ -1,0 +1,33 @@
+// Shared test helpers: temporary folders and files, reading files back.
+#ifndef JX_TESTS_SUPPORT_JX_TEST_SUPPORT_H_
+#define JX_TESTS_SUPPORT_JX_TEST_SUPPORT_H_
+
+#include <string>
+
+namespace jx::test {
+
+// A fresh, empty folder removed with everything in it when the object dies.
+// path() is UTF-8 with "/" separators and ends in "/".
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() followed by `relative`.
+  std::string operator/(const std::string& relative) const { return path_ + relative; }
+
+ private:
+  std::string path_;
+};
+
+// Writes `content` to the file at the UTF-8 `path`, creating parent folders.
+void WriteFile(const std::string& path, const std::string& content);
+// The whole content of the file at the UTF-8 `path`; "" when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+}  // namespace jx::test
+
+#endif  // JX_TESTS_SUPPORT_JX_TEST_SUPPORT_H_
