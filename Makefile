@@ -30,7 +30,9 @@ test-%:
 	@echo "=== $* ==="
 	cmake --preset $* >/dev/null
 	cmake --build --preset $* -j$(JOBS)
-	@if [[ "$*" == mingw-x64 ]]; then wineboot -i >/dev/null 2>&1 || true; wineserver -p; fi
+	@# One persistent wineserver for the whole run; its services start here, with
+	@# their output detached, so that no test inherits them.
+	@if [[ "$*" == mingw-x64 ]]; then wineserver -p; wineboot -i </dev/null >/dev/null 2>&1 || true; fi
 	ctest --preset $* -j$(JOBS) || { [[ "$*" != mingw-x64 ]] || wineserver -k; exit 1; }
 	@if [[ "$*" == mingw-x64 ]]; then wineserver -k || true; fi
 

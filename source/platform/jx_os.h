@@ -7,7 +7,9 @@
 #define JX_PLATFORM_JX_OS_H_
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
+#include <string>
 
 namespace jx::os {
 
@@ -26,6 +28,26 @@ int64_t ThreadId();
 bool SetThreadName(const char* name);
 // Sleeps at least `milliseconds` (> 0).
 void SleepMilliseconds(int milliseconds);
+
+// --- files (os_file.cpp) ---
+// Paths arrive normalised and non-empty; modes arrive validated.
+std::FILE* OpenFile(const std::string& path, const char* mode);
+std::FILE* ReopenFile(const std::string& path, const char* mode, std::FILE* stream);
+
+struct PathInfo {
+  bool is_directory;
+  uint64_t size;
+  int64_t access_time;  // seconds since 1970, UTC
+  int64_t write_time;
+  int64_t create_time;
+};
+// False when the path's attributes cannot be read (missing, no access).
+bool StatPath(const std::string& path, PathInfo* info);
+// 0 on success, like the C runtime's remove.
+int RemoveFile(const std::string& path);
+int FileDescriptor(std::FILE* stream);
+int DuplicateDescriptor(int fd);
+int DuplicateDescriptorTo(int fd1, int fd2);
 
 }  // namespace jx::os
 

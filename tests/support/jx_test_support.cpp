@@ -5,6 +5,12 @@
 #include <fstream>
 #include <sstream>
 
+#ifdef _WIN32
+#include <sys/utime.h>
+#else
+#include <utime.h>
+#endif
+
 #include "base/jx_thread.h"
 #include "base/jx_time.h"
 
@@ -46,6 +52,24 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+void SetFileTimes(const std::string& path, int64_t seconds) {
+#ifdef _WIN32
+  struct __utimbuf64 times = {seconds, seconds};
+  _utime64(path.c_str(), &times);
+#else
+  struct utimbuf times = {static_cast<time_t>(seconds), static_cast<time_t>(seconds)};
+  utime(path.c_str(), &times);
+#endif
+}
+
+bool OnWindows() {
+#ifdef _WIN32
+  return true;
+#else
+  return false;
+#endif
 }
 
 }  // namespace jx::test

@@ -2,6 +2,7 @@
 #ifndef JX_TESTS_SUPPORT_JX_TEST_SUPPORT_H_
 #define JX_TESTS_SUPPORT_JX_TEST_SUPPORT_H_
 
+#include <cstdint>
 #include <string>
 
 namespace jx::test {
@@ -27,6 +28,11 @@ class TempDir {
 void WriteFile(const std::string& path, const std::string& content);
 // The whole content of the file at the UTF-8 `path`; "" when it cannot be read.
 std::string ReadFile(const std::string& path);
+// Sets the access and write times of the file at the ASCII `path` to
+// `seconds` since 1970 (UTC).
+void SetFileTimes(const std::string& path, int64_t seconds);
+// True where the tests run on Windows (under Wine here).
+bool OnWindows();
 
 }  // namespace jx::test
 

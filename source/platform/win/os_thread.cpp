@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "base/jx_utf.h"
 #include "platform/jx_os.h"
+#include "platform/win/win_text.h"
 
 namespace jx::os {
 
@@ -58,8 +58,7 @@ int64_t ThreadId() { return static_cast<int64_t>(GetCurrentThreadId()); }
 bool SetThreadName(const char* name) {
   static const SetThreadDescriptionFn set_description = LookUpSetThreadDescription();
   if (set_description == nullptr) return NameForDebugger(name);
-  const std::u16string wide = jx::Utf8ToUtf16(name);
-  return SUCCEEDED(set_description(GetCurrentThread(), reinterpret_cast<PCWSTR>(wide.c_str())));
+  return SUCCEEDED(set_description(GetCurrentThread(), ToWide(name).c_str()));
 }
 
 void SleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }

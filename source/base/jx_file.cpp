@@ -1,0 +1,152 @@
+// Buffered file streams and single-file calls on UTF-8 paths.
+#include "base/jx_file.h"
+
+#include <cstring>
+#include <string>
+
+#include "base/jx_guard.h"
+#include "base/jx_text.h"
+#include "platform/jx_os.h"
+
+namespace {
+
+// The normalised path; "" (refused by every caller) for null or unusable text.
+std::string PreparePath(const char* path) {
+  return path != nullptr ? jx::FixPathText(path) : std::string();
+}
+
+// A mode the C runtimes of both platforms accept: "r", "w" or "a", then any of
+// "+", "b", "t" at most once each. Anything else would reach the Windows
+// runtime's invalid-parameter handler.
+bool IsValidMode(const char* mode) {
+  if (mode == nullptr || mode[0] == '\0' || std::strchr("rwa", mode[0]) == nullptr) return false;
+  std::string seen;
+  for (const char* c = mode + 1; *c != '\0'; ++c) {
+    if (std::strchr("+bt", *c) == nullptr || seen.find(*c) != std::string::npos) return false;
+    seen.push_back(*c);
+  }
+  return true;
+}
+
+FILE* Stream(jx_file_t* file) { return file != nullptr ? *file : nullptr; }
+
+bool ReadInfo(const char* path, jx::os::PathInfo* info) {
+  const std::string prepared = PreparePath(path);
+  return !prepared.empty() && jx::os::StatPath(prepared, info);
+}
+
+}  // namespace
+
+extern "C" {
+
+jx_file_t jx_file_open(const char* path, const char* mode) {
+  return jx::Guarded<jx_file_t>(nullptr, [&]() -> jx_file_t {
+    const std::string prepared = PreparePath(path);
+    if (prepared.empty() || !IsValidMode(mode)) return nullptr;
+    return jx::os::OpenFile(prepared, mode);
+  });
+}
+
+jx_file_t jx_file_ropen(const char* path, const char* mode, jx_file_t stream) {
+  return jx::Guarded<jx_file_t>(nullptr, [&]() -> jx_file_t {
+    const std::string prepared = PreparePath(path);
+    if (prepared.empty() || !IsValidMode(mode) || stream == nullptr) return nullptr;
+    return jx::os::ReopenFile(prepared, mode, stream);
+  });
+}
+
+uint32_t jx_file_read(jx_file_t* file, void* buffer, uint32_t n) {
+  FILE* stream = Stream(file);
+  if (stream == nullptr || buffer == nullptr || n == 0) return 0;
+  const size_t got = std::fread(buffer, 1, n, stream);
+  if (got < n && !std::feof(stream)) return 0;  // a read error, not end of file
+  return static_cast<uint32_t>(got);
+}
+
+int jx_file_write(jx_file_t* file, const void* buffer, int n) {
+  FILE* stream = Stream(file);
+  if (stream == nullptr || buffer == nullptr || n < 1) return 0;
+  return std::fwrite(buffer, 1, static_cast<size_t>(n), stream) == static_cast<size_t>(n) ? n : 0;
+}
+
+bool jx_file_seek(jx_file_t* file, long offset, int whence) {
+  FILE* stream = Stream(file);
+  if (stream == nullptr || whence < SEEK_SET || whence > SEEK_END) return false;
+  return std::fseek(stream, offset, whence) == 0;
+}
+
+long jx_file_tell(jx_file_t* file) {
+  FILE* stream = Stream(file);
+  if (stream == nullptr) return 0;
+  const long position = std::ftell(stream);
+  return position < 0 ? 0 : position;
+}
+
+long jx_file_size(jx_file_t* file) {
+  FILE* stream = Stream(file);
+  if (stream == nullptr) return 0;
+  const long position = std::ftell(stream);
+  if (position < 0 || std::fseek(stream, 0, SEEK_END) != 0) return 0;
+  const long size = std::ftell(stream);
+  std::fseek(stream, position, SEEK_SET);
+  return size < 0 ? 0 : size;
+}
+
+bool jx_file_eof(jx_file_t* file) {
+  FILE* stream = Stream(file);
+  return stream == nullptr || std::feof(stream) != 0;
+}
+
+bool jx_file_error(jx_file_t* file) {
+  FILE* stream = Stream(file);
+  return stream == nullptr || std::ferror(stream) != 0;
+}
+
+bool jx_file_flush(jx_file_t* file) {
+  FILE* stream = Stream(file);
+  return stream != nullptr && std::fflush(stream) == 0;
+}
+
+bool jx_file_close(jx_file_t* file) {
+  FILE* stream = Stream(file);
+  return stream != nullptr && std::fclose(stream) == 0;
+}
+
+int jx_file_no(jx_file_t* file) {
+  FILE* stream = Stream(file);
+  return stream != nullptr ? jx::os::FileDescriptor(stream) : -1;
+}
+
+int jx_file_dup(int fd) { return fd < 0 ? -1 : jx::os::DuplicateDescriptor(fd); }
+
+int jx_file_dup2(int fd1, int fd2) {
+  return fd1 < 0 || fd2 < 0 ? -1 : jx::os::DuplicateDescriptorTo(fd1, fd2);
+}
+
+bool jx_file_exist(const char* path) {
+  return jx::Guarded(false, [&] {
+    jx::os::PathInfo info{};
+    return ReadInfo(path, &info) && !info.is_directory;
+  });
+}
+
+bool jx_file_remove(const char* path) {
+  return jx::Guarded(false, [&] {
+    const std::string prepared = PreparePath(path);
+    if (prepared.empty()) return false;
+    jx::os::PathInfo info{};
+    if (!jx::os::StatPath(prepared, &info) || info.is_directory) return true;  // nothing to remove
+    return jx::os::RemoveFile(prepared) == 0;
+  });
+}
+
+jx_file_info jx_file_get_info(const char* path) {
+  return jx::Guarded(jx_file_info{}, [&] {
+    jx::os::PathInfo info{};
+    if (!ReadInfo(path, &info)) return jx_file_info{};
+    return jx_file_info{static_cast<uint32_t>(info.size), info.access_time, info.write_time,
+                        info.create_time};
+  });
+}
+
+}  // extern "C"

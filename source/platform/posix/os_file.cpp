@@ -1,0 +1,69 @@
+// POSIX implementation of the file calls.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/jx_os.h"
+
+namespace jx::os {
+
+namespace {
+
+int OpenFlags(const char* mode) {
+  const bool update = std::strchr(mode, '+') != nullptr;
+  switch (mode[0]) {
+    case 'r':
+      return update ? O_RDWR : O_RDONLY;
+    case 'w':
+      return (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+    default:  // 'a'
+      return (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+  }
+}
+
+int64_t Seconds(const struct statx_timestamp& stamp) { return stamp.tv_sec; }
+
+}  // namespace
+
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+  // Opened non-blocking so that a FIFO without a peer cannot hang the caller;
+  // reads and writes block normally afterwards.
+  const int fd = open(path.c_str(), OpenFlags(mode) | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  std::FILE* stream = fdopen(fd, mode);
+  if (stream == nullptr) close(fd);
+  return stream;
+}
+
+std::FILE* ReopenFile(const std::string& path, const char* mode, std::FILE* stream) {
+  return std::freopen(path.c_str(), mode, stream);
+}
+
+bool StatPath(const std::string& path, PathInfo* info) {
+  struct statx status {};
+  if (statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &status) != 0) {
+    return false;
+  }
+  info->is_directory = S_ISDIR(status.stx_mode);
+  info->size = info->is_directory ? 0 : status.stx_size;
+  info->access_time = Seconds(status.stx_atime);
+  info->write_time = Seconds(status.stx_mtime);
+  info->create_time =
+      (status.stx_mask & STATX_BTIME) != 0 ? Seconds(status.stx_btime) : Seconds(status.stx_ctime);
+  return true;
+}
+
+int RemoveFile(const std::string& path) { return std::remove(path.c_str()); }
+
+int FileDescriptor(std::FILE* stream) { return fileno(stream); }
+
+int DuplicateDescriptor(int fd) { return dup(fd); }
+
+int DuplicateDescriptorTo(int fd1, int fd2) { return dup2(fd1, fd2) < 0 ? -1 : 0; }
+
+}  // namespace jx::os
