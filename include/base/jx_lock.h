@@ -1,8 +1,9 @@
 // User-space locks: a fair ticket lock (jx_lock_*), used everywhere inside the
 // toolkit, and an unordered spin lock (jx_rand_lock_*) offered to callers.
 //
-// Both wait by yielding the processor in a loop, never by sleeping in the
-// kernel, so they suit short critical sections only. Neither records its
+// Both wait in user space, pausing briefly and then yielding the processor in
+// a loop, never sleeping in the kernel, so they suit short critical sections
+// only. Neither records its
 // owner: they are not recursive, and any thread may unlock. Both tolerate
 // being destroyed while held or awaited: the destroy marks the lock, locking
 // a destroyed lock returns at once without locking, and the unlock that
