@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "base/jx_config.h"
+#include "base/jx_file.h"
 #include "base/jx_lock.h"
 #include "base/jx_memory.h"
 #include "base/jx_string.h"
@@ -10,6 +12,8 @@
 #include "base/jx_time.h"
 
 _Static_assert(sizeof(bool) == 1, "bool results are one byte");
+/* On i686 a pair result is one 64-bit value: the first field in the low half. */
+_Static_assert(sizeof(void*) != 4 || sizeof(jx_ini_entries) == 8, "pair result is 8 bytes");
 
 int main(void) {
   char path[] = "C:\\data\\\\app\\.\\logs\\";
