@@ -26,7 +26,7 @@ test: deps
 	@for preset in $(TEST_PRESETS); do $(MAKE) --no-print-directory test-$$preset || exit 1; done
 	@echo "make test: every target built and passed"
 
-test-%:
+$(addprefix test-,$(TEST_PRESETS)): test-%:
 	@echo "=== $* ==="
 	cmake --preset $* >/dev/null
 	cmake --build --preset $* -j$(JOBS)
