@@ -36,6 +36,7 @@ std::FILE* ReopenFile(const std::string& path, const char* mode, std::FILE* stre
 
 struct PathInfo {
   bool is_directory;
+  bool is_regular;  // a plain file: not a folder, FIFO, device or socket
   uint64_t size;
   int64_t access_time;  // seconds since 1970, UTC
   int64_t write_time;

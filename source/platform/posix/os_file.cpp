@@ -50,6 +50,7 @@ bool StatPath(const std::string& path, PathInfo* info) {
     return false;
   }
   info->is_directory = S_ISDIR(status.stx_mode);
+  info->is_regular = S_ISREG(status.stx_mode);
   info->size = info->is_directory ? 0 : status.stx_size;
   info->access_time = Seconds(status.stx_atime);
   info->write_time = Seconds(status.stx_mtime);

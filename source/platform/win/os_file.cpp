@@ -47,6 +47,7 @@ bool StatPath(const std::string& path, PathInfo* info) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(ToWide(path).c_str(), GetFileExInfoStandard, &data)) return false;
   info->is_directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  info->is_regular = !info->is_directory && (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) == 0;
   info->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   info->access_time = Seconds(data.ftLastAccessTime);
   info->write_time = Seconds(data.ftLastWriteTime);
