@@ -38,7 +38,7 @@ if [[ -n "$cxx_exported" ]]; then
   done <<<"$cxx_exported"
 fi
 
-declared=$(find "$include_dir/base" -name "*.h" ! -name jx_api.h -exec cat {} + | tr '\n' ' ' | grep -oE 'JX_API[^;{(]*\(' |
+declared=$(find "$include_dir" -name "*.h" ! -name jx_api.h -exec cat {} + | tr '\n' ' ' | grep -oE 'JX_API[^;{(]*\(' |
   sed -E 's/\($//; s/.*[^A-Za-z0-9_]([A-Za-z_][A-Za-z0-9_]*)$/\1/' | sort -u)
 undeclared=$(comm -13 <(echo "$declared") <(echo "$expected_c"))
 unlisted=$(comm -23 <(echo "$declared") <(echo "$expected_c"))
