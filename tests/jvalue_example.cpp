@@ -24,7 +24,8 @@ int main() {
   char* text = nullptr;
   uint32_t length = 0;
   ok = jx_json_to_jstr(report.handle, &text, &length) && ok;
-  const std::string expected = "{\"fileLists\":[\"bin/a.dll\",\"data/v1.2/b.pak\"],\"count.all\":2}";
+  const std::string expected =
+      "{\"fileLists\":[\"bin/a.dll\",\"data/v1.2/b.pak\"],\"count.all\":2}";
   ok = ok && std::string(text, length) == expected;
   jx_free(text);
   std::puts(ok ? "jvalue_example: ok" : "jvalue_example: FAILED");

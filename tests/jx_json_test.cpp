@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/jx_memory.h"
 #include "json/jx_json_allocator.h"
 #include "json/jx_json_document.h"
+#include "json/jx_json_path.h"
 
 namespace {
 
@@ -123,11 +127,21 @@ TEST(JsonDocument, ParseFailureFillsTheRecordAndKeepsTheRoot) {
     uint32_t code;
     uint32_t offset;
   };
-  const Case cases[] = {{"  ", 1, 2},         {"{} x", 2, 3},       {"[1,]", 3, 3},
-                        {"nul", 3, 3},        {"{1:2}", 4, 1},      {"{\"a\" 1}", 5, 5},
-                        {"{\"a\":1 \"b\"", 6, 7}, {"[1 2]", 7, 3},      {"\"\\u12G4\"", 8, 1},
-                        {"\"\\uD800x\"", 9, 1}, {"\"\\x\"", 10, 1},   {"\"abc", 11, 4},
-                        {"1e999", 13, 0},     {"-1e999", 13, 0},    {"1.", 14, 2},
+  const Case cases[] = {{"  ", 1, 2},
+                        {"{} x", 2, 3},
+                        {"[1,]", 3, 3},
+                        {"nul", 3, 3},
+                        {"{1:2}", 4, 1},
+                        {"{\"a\" 1}", 5, 5},
+                        {"{\"a\":1 \"b\"", 6, 7},
+                        {"[1 2]", 7, 3},
+                        {"\"\\u12G4\"", 8, 1},
+                        {"\"\\uD800x\"", 9, 1},
+                        {"\"\\x\"", 10, 1},
+                        {"\"abc", 11, 4},
+                        {"1e999", 13, 0},
+                        {"-1e999", 13, 0},
+                        {"1.", 14, 2},
                         {"1e", 15, 2}};
   Doc doc("[7]");
   for (const Case& c : cases) {
@@ -155,11 +169,15 @@ TEST(JsonDocument, ParseRefusesMissingArgumentsWithoutTouchingTheRecord) {
 }
 
 TEST(JsonDocument, TypesAndSizesOfTheRoot) {
-  const std::pair<const char*, int> types[] = {
-      {"null", JX_JSON_NULL},  {"true", JX_JSON_BOOL},     {"-3", JX_JSON_INT},
-      {"1.0", JX_JSON_DOUBLE}, {"\"\"", JX_JSON_STRING},   {"{}", JX_JSON_MAP},
-      {"[]", JX_JSON_ARRAY},   {"18446744073709551615", JX_JSON_INT},
-      {"123456789012345678901234567890", JX_JSON_DOUBLE}};
+  const std::pair<const char*, int> types[] = {{"null", JX_JSON_NULL},
+                                               {"true", JX_JSON_BOOL},
+                                               {"-3", JX_JSON_INT},
+                                               {"1.0", JX_JSON_DOUBLE},
+                                               {"\"\"", JX_JSON_STRING},
+                                               {"{}", JX_JSON_MAP},
+                                               {"[]", JX_JSON_ARRAY},
+                                               {"18446744073709551615", JX_JSON_INT},
+                                               {"123456789012345678901234567890", JX_JSON_DOUBLE}};
   for (const auto& [text, type] : types) {
     Doc doc(text);
     EXPECT_EQ(jx_json_type(doc), type) << text;
@@ -247,8 +265,9 @@ TEST(JsonDepth, ParseStopsCleanlyBeyondTheLimit) {
   jx_json_destroy(copy);
 
   for (int levels : {JX_JSON_MAX_DEPTH + 1, 5000, 100000}) {
-    for (const std::string& text : {Nested(levels, "[", "", "]"), Nested(levels, "{\"a\":", "1", "}"),
-                                    std::string(static_cast<size_t>(levels), '[')}) {
+    for (const std::string& text :
+         {Nested(levels, "[", "", "]"), Nested(levels, "{\"a\":", "1", "}"),
+          std::string(static_cast<size_t>(levels), '[')}) {
       jx_json_parse_error err{};
       EXPECT_FALSE(jx_json_parse(doc, text.c_str(), &err)) << levels;
       EXPECT_EQ(err.code, 16u);
@@ -285,11 +304,54 @@ TEST(JsonDepth, SettersStopAtTheLimitAndKeepWhatTheyCreated) {
   EXPECT_TRUE(jx_json_set_int64(map, (last + ".b").c_str(), 1));
 }
 
+// The path grammar read the plain way, one byte at a time.
+std::vector<std::pair<char, std::string>> ReferenceElements(const std::string& text) {
+  std::vector<std::pair<char, std::string>> elements;
+  char kind = '.';
+  std::string name;
+  bool escaped = false;
+  for (char c : text) {
+    if (c == '\\' && !escaped) {
+      escaped = true;
+    } else if (c == '\\') {
+      name += "\\\\";
+      escaped = false;
+    } else if ((c == '.' || c == ':') && escaped) {
+      name += c;
+      escaped = false;
+    } else if (c == '.' || c == ':') {
+      if (!name.empty()) elements.emplace_back(kind, name);
+      name.clear();
+      kind = c;
+    } else {
+      if (escaped) name += '\\';
+      name += c;
+      escaped = false;
+    }
+  }
+  if (!name.empty()) elements.emplace_back(kind, name);
+  return elements;
+}
+
+TEST(JsonPath, ReaderAgreesWithTheGrammarOnRandomTexts) {
+  std::mt19937 random(20240611);
+  const char alphabet[] = {'a', 'b', '.', ':', '\\'};
+  for (int round = 0; round < 20000; ++round) {
+    std::string text(random() % 12, ' ');
+    for (char& c : text) c = alphabet[random() % sizeof(alphabet)];
+    std::vector<std::pair<char, std::string>> read;
+    for (jx::PathReader reader(text); !reader.AtEnd(); reader.Advance()) {
+      read.emplace_back(reader.kind(), std::string(reader.name()));
+    }
+    ASSERT_EQ(read, ReferenceElements(text)) << text;
+  }
+}
+
 TEST(JsonPath, SetCreatesMembersAndPadsArrays) {
   Doc doc;
   EXPECT_TRUE(jx_json_set_int64(doc, "a.b:2", 5));
   EXPECT_EQ(Text(doc), "{\"a\":{\"b\":[null,null,5]}}");
-  EXPECT_TRUE(jx_json_set_int64(doc, "a.b:0", 1));  // an existing slot is kept in place
+  EXPECT_TRUE(jx_json_set_int64(doc, "a.b:0", 1));    // an existing slot is kept in place
   EXPECT_TRUE(jx_json_set_cstr(doc, ".a..c.", "x"));  // empty elements vanish
   EXPECT_EQ(Text(doc), "{\"a\":{\"b\":[1,null,5],\"c\":\"x\"}}");
 }
@@ -414,7 +476,8 @@ TEST(JsonGet, IntegerFormOfEveryType) {
       "{\"s1\":\" 42abc\",\"s2\":\"TRUE\",\"s3\":\"abc\",\"d\":-2.9,\"huge\":1e300,"
       "\"u\":18446744073709551615,\"b\":true,\"o\":{\"x\":1},\"n\":null}");
   const std::pair<const char*, int64_t> cases[] = {
-      {"s1", 42}, {"s2", 1}, {"s3", 0}, {"d", -2}, {"huge", INT64_MAX}, {"u", -1}, {"b", 1}, {"o", 0}};
+      {"s1", 42},          {"s2", 1}, {"s3", 0}, {"d", -2},
+      {"huge", INT64_MAX}, {"u", -1}, {"b", 1},  {"o", 0}};
   for (const auto& [path, expected] : cases) {
     int64_t value = 12345;
     EXPECT_TRUE(jx_json_get_int64(doc, path, &value)) << path;
@@ -533,7 +596,8 @@ TEST(JsonEmbedded, WalksThroughStringsInsideStrings) {
   EXPECT_EQ(GetText(doc, "s.t"), "{\"u\":1,\"v\":\"w\"}");
   Doc inner;
   ASSERT_TRUE(jx_json_get_jvalue(doc, "s", inner));
-  EXPECT_EQ(Text(inner), "\"{\\\"t\\\":\\\"{\\\\\\\"u\\\\\\\":1,\\\\\\\"v\\\\\\\":\\\\\\\"w\\\\\\\"}\\\"}\"");
+  EXPECT_EQ(Text(inner),
+            "\"{\\\"t\\\":\\\"{\\\\\\\"u\\\\\\\":1,\\\\\\\"v\\\\\\\":\\\\\\\"w\\\\\\\"}\\\"}\"");
 }
 
 TEST(JsonMerge, AppendsArraysMovingTheSourceElementsOut) {

@@ -64,12 +64,10 @@ TEST(Jpath, AppendsKeysAndIndexesThatReadBack) {
   jx::Jpath path("report");
   path.AppendKey("a.b").AppendIndex(7).AppendKey("").AppendKey("c:d\\e").AppendPath("").AppendPath(
       "x:2");
-  EXPECT_EQ(ElementsOf(path), (Elements{{'.', "report"},
-                                        {'.', "a.b"},
-                                        {':', "7"},
-                                        {'.', "c:d\\e"},
-                                        {'.', "x"},
-                                        {':', "2"}}));
+  EXPECT_EQ(
+      ElementsOf(path),
+      (Elements{
+          {'.', "report"}, {'.', "a.b"}, {':', "7"}, {'.', "c:d\\e"}, {'.', "x"}, {':', "2"}}));
   EXPECT_EQ(path.ToText(), ".report.a\\.b:7.c\\:d\\e.x:2");
   EXPECT_EQ(ElementsOf(jx::Jpath(path.ToText().c_str())), ElementsOf(path));
   EXPECT_EQ(jx::Jpath().AppendIndex(7).ToText(), ":7");

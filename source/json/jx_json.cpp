@@ -19,7 +19,8 @@ namespace jx {
 
 namespace {
 
-using JsonDocument = rapidjson::GenericDocument<rapidjson::UTF8<>, JXJsonAllocator, JXJsonAllocator>;
+using JsonDocument =
+    rapidjson::GenericDocument<rapidjson::UTF8<>, JXJsonAllocator, JXJsonAllocator>;
 using JsonReader = rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, JXJsonAllocator>;
 using JsonWriter =
     rapidjson::Writer<JsonBuffer, rapidjson::UTF8<>, rapidjson::UTF8<>, JXJsonAllocator>;
@@ -155,7 +156,8 @@ int NestingDepth(const JsonValue& value) {
       deepest = std::max(deepest, NestingDepth(m->value));
     }
   } else if (value.IsArray()) {
-    for (auto e = value.Begin(); e != value.End(); ++e) deepest = std::max(deepest, NestingDepth(*e));
+    for (auto e = value.Begin(); e != value.End(); ++e)
+      deepest = std::max(deepest, NestingDepth(*e));
   } else {
     return 0;
   }
@@ -206,7 +208,8 @@ bool jx_json_parse(jx_json_t h, const char* text, jx_json_parse_error* err) {
 
 bool jx_json_to_jstr(jx_json_t h, char** out, uint32_t* out_len) {
   if (h == nullptr || out == nullptr || out_len == nullptr) return false;
-  return jx::Guarded(false, [&] { return jx::HandOutJson(h->root, jx::kToJstrLine, out, out_len); });
+  return jx::Guarded(false,
+                     [&] { return jx::HandOutJson(h->root, jx::kToJstrLine, out, out_len); });
 }
 
 int jx_json_type(jx_json_t h) { return h == nullptr ? JX_JSON_NULL : jx::JsonType(h->root); }

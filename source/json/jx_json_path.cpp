@@ -15,29 +15,61 @@
 
 namespace jx {
 
+namespace {
+
+bool IsSeparator(char c) { return c == '.' || c == ':'; }
+
+}  // namespace
+
 void PathReader::Advance() {
-  name_.clear();
+  // Most elements hold no backslash: their name is a view of the text.
+  for (;;) {
+    const size_t begin = next_;
+    size_t end = begin;
+    while (end < text_.size() && !IsSeparator(text_[end]) && text_[end] != '\\') ++end;
+    if (end < text_.size() && text_[end] == '\\') return ReadEscaped(begin);
+    if (end == begin) {
+      if (end == text_.size()) break;
+      next_kind_ = text_[next_++];  // an empty element vanishes
+      continue;
+    }
+    kind_ = next_kind_;
+    name_ = text_.substr(begin, end - begin);
+    next_ = end;
+    if (next_ < text_.size()) next_kind_ = text_[next_++];
+    return;
+  }
+  kind_ = next_kind_;
+  name_ = {};
+  at_end_ = true;
+}
+
+void PathReader::ReadEscaped(size_t begin) {
+  unescaped_.clear();
+  next_ = begin;
   bool escaped = false;
   while (next_ < text_.size()) {
     const char c = text_[next_++];
     if (c == '\\') {
-      if (escaped) name_ += "\\\\";
+      if (escaped) unescaped_ += "\\\\";
       escaped = !escaped;
-    } else if ((c == '.' || c == ':') && !escaped) {
-      if (!name_.empty()) {
+    } else if (IsSeparator(c) && !escaped) {
+      if (!unescaped_.empty()) {
         kind_ = next_kind_;
         next_kind_ = c;
+        name_ = unescaped_;
         return;
       }
       next_kind_ = c;
     } else {
-      if (escaped && c != '.' && c != ':') name_ += '\\';
-      name_ += c;
+      if (escaped && !IsSeparator(c)) unescaped_ += '\\';
+      unescaped_ += c;
       escaped = false;
     }
   }
   kind_ = next_kind_;
-  at_end_ = name_.empty();
+  name_ = unescaped_;
+  at_end_ = unescaped_.empty();
 }
 
 namespace {
@@ -109,7 +141,7 @@ JsonValue* StepToIndex(JsonValue& v, int32_t index, bool creating, int level,
 
 // The first member of `v` called `name`, or null. In creating mode `v`
 // becomes an object and gains the member, holding null, first.
-JsonValue* StepToMember(JsonValue& v, const std::string& name, bool creating, int level,
+JsonValue* StepToMember(JsonValue& v, std::string_view name, bool creating, int level,
                         JXJsonAllocator& allocator) {
   if (name.size() > kMaxStringLength) return nullptr;
   const auto length = static_cast<rapidjson::SizeType>(name.size());
@@ -127,8 +159,17 @@ JsonValue* StepToMember(JsonValue& v, const std::string& name, bool creating, in
 }
 
 // An index text as a slot number: the lenient integer, of which the low 32
-// bits count as a signed value.
-int32_t IndexOf(const std::string& text) {
+// bits count as a signed value. Plain short digit strings, by far the most
+// common, are read directly.
+int32_t IndexOf(std::string_view text) {
+  constexpr size_t kSafeDigits = 9;  // below 2^31 whatever the digits
+  if (text.size() <= kSafeDigits) {
+    int32_t index = 0;
+    size_t i = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+      index = index * 10 + (text[i++] - '0');
+    if (i == text.size()) return index;
+  }
   return static_cast<int32_t>(static_cast<uint32_t>(TextToInteger(text, 10)));
 }
 

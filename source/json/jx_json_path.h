@@ -19,22 +19,29 @@ namespace jx {
 class PathReader {
  public:
   explicit PathReader(std::string_view text) : text_(text) { Advance(); }
+  PathReader(const PathReader&) = delete;
+  PathReader& operator=(const PathReader&) = delete;
 
   // True once every element has been read.
   bool AtEnd() const { return at_end_; }
-  // The current element: '.' for a member, ':' for an index, and its text.
+  // The current element: '.' for a member, ':' for an index, and its text,
+  // valid until the next Advance.
   char kind() const { return kind_; }
-  const std::string& name() const { return name_; }
+  std::string_view name() const { return name_; }
 
   // Moves to the next element.
   void Advance();
 
  private:
+  // Reads the element that starts at `begin` byte by byte, escapes and all.
+  void ReadEscaped(size_t begin);
+
   std::string_view text_;
-  size_t next_ = 0;        // the first byte not read yet
+  size_t next_ = 0;       // the first byte not read yet
   char next_kind_ = '.';  // the kind the element being read will have
   char kind_ = '.';
-  std::string name_;
+  std::string_view name_;  // into text_, or into unescaped_
+  std::string unescaped_;
   bool at_end_ = false;
 };
 

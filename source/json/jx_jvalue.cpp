@@ -14,7 +14,7 @@ constexpr size_t kTextBytesPerElement = 56;
 
 void AppendElements(std::string_view text, std::vector<Jpath::Element>* elements) {
   for (PathReader reader(text); !reader.AtEnd(); reader.Advance()) {
-    elements->push_back({reader.kind(), reader.name()});
+    elements->push_back({reader.kind(), std::string(reader.name())});
   }
 }
 
