@@ -3,6 +3,7 @@
 
 #include <cerrno>
 
+#include "base/jx_calendar.h"
 #include "platform/jx_os.h"
 
 namespace {
@@ -65,3 +66,23 @@ int jx_localtime(struct tm* out, const int64_t* seconds) {
 }
 
 }  // extern "C"
+
+namespace jx {
+
+LocalStamp BreakDownLocalMilliseconds(int64_t wall_milliseconds) {
+  struct Cache {
+    int64_t seconds = INT64_MIN;
+    std::tm calendar{};
+  };
+  thread_local Cache cache;
+  const int64_t seconds = wall_milliseconds / 1000;
+  if (seconds != cache.seconds) {
+    std::tm calendar{};
+    if (jx_localtime(&calendar, &seconds) != 0) calendar = std::tm{};
+    cache.calendar = calendar;
+    cache.seconds = seconds;
+  }
+  return {cache.calendar, static_cast<int>(wall_milliseconds - seconds * 1000)};
+}
+
+}  // namespace jx
