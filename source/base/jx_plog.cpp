@@ -2,7 +2,6 @@
 // with its backlog limits and the wake-up of the writer.
 #include "base/jx_plog.h"
 
-#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +10,7 @@
 #include "base/jx_guard.h"
 #include "base/jx_scoped_lock.h"
 #include "base/jx_string.h"
+#include "base/jx_text.h"
 #include "base/jx_thread.h"
 
 namespace jx {
@@ -31,25 +31,6 @@ char LevelLetter(int level) {
 
 // Room for the stamp and the level field of a line.
 constexpr size_t kHeadReserve = 96;
-
-// Appends `prefix`, then `value` as printf's "%0<width>lld" (base 10) or
-// "%0<width>llX" (base 16) writes it.
-template <class Prefix>
-void AppendPadded(std::string* out, Prefix prefix, long long value, int width, int base = 10) {
-  char digits[24];
-  const char* first = digits;
-  char* const last = std::to_chars(digits, digits + sizeof(digits), value, base).ptr;
-  *out += prefix;
-  if (*first == '-') {
-    out->push_back('-');
-    ++first;
-    --width;
-  }
-  if (last - first < width) out->append(static_cast<size_t>(width - (last - first)), '0');
-  for (const char* c = first; c != last; ++c) {
-    out->push_back(*c >= 'a' ? static_cast<char>(*c - 'a' + 'A') : *c);
-  }
-}
 
 std::string_view TextOrEmpty(const char* text) {
   return text != nullptr ? std::string_view(text) : std::string_view();
@@ -109,22 +90,19 @@ bool LogContext::Write(int level, std::string_view module, std::string_view loca
 
 std::string LogContext::BuildLine(int level, std::string_view module, std::string_view location,
                                   std::string_view message) const {
-  const LocalStamp now = BreakDownLocalMilliseconds(clock_.wall_milliseconds());
-  const std::tm& t = now.calendar;
+  // "[%04d-%02d-%02d %02d:%02d:%02d:%03d][P%lld T%lld]" then "[%c:%04X][%s][%s] %s\n".
   std::string line;
   line.reserve(kHeadReserve + location.size() + module.size() + message.size());
-  // "[%04d-%02d-%02d %02d:%02d:%02d:%03d][P%lld T%lld]" then "[%c:%04X][%s][%s] %s\n".
-  AppendPadded(&line, '[', t.tm_year + 1900, 4);
-  AppendPadded(&line, '-', t.tm_mon + 1, 2);
-  AppendPadded(&line, '-', t.tm_mday, 2);
-  AppendPadded(&line, ' ', t.tm_hour, 2);
-  AppendPadded(&line, ':', t.tm_min, 2);
-  AppendPadded(&line, ':', t.tm_sec, 2);
-  AppendPadded(&line, ':', now.milliseconds, 3);
-  AppendPadded(&line, "][P", jx_get_current_process_id(), 0);
-  AppendPadded(&line, " T", jx_get_current_thread_id(), 0);
-  line.append("][").push_back(LevelLetter(level));
-  AppendPadded(&line, ':', static_cast<unsigned int>(level), 4, 16);
+  line.push_back('[');
+  AppendLocalStamp(&line, clock_.wall_milliseconds(), ' ', ':');
+  line.append("][P");
+  AppendZeroPadded(&line, jx_get_current_process_id(), 0);
+  line.append(" T");
+  AppendZeroPadded(&line, jx_get_current_thread_id(), 0);
+  line.append("][");
+  line.push_back(LevelLetter(level));
+  line.push_back(':');
+  AppendZeroPadded(&line, static_cast<unsigned int>(level), 4, 16);
   line.append("][").append(location).append("][").append(module).append("] ").append(message);
   line.push_back('\n');
   return line;
