@@ -8,6 +8,7 @@
 #include "base/jx_file.h"
 #include "base/jx_json.h"
 #include "base/jx_lock.h"
+#include "base/jx_log.h"
 #include "base/jx_memory.h"
 #include "base/jx_string.h"
 #include "base/jx_thread.h"
@@ -45,7 +46,9 @@ int main(void) {
   jx_lock_t lock = jx_lock_create();
   char* block = (char*)jx_malloc(16, true);
   int ok = length == 17 && strcmp(path, "C:/data/app/logs/") == 0 && block != NULL &&
-           block[15] == 0 && jx_clock_tick_nanoseconds() > 0 && JsonWorksFromC();
+           block[15] == 0 && jx_clock_tick_nanoseconds() > 0 && JsonWorksFromC() &&
+           !jx_log_write_log("jx", JX_LOG_FATAL, "c", "refused before set-up") &&
+           jx_log_min_level() == JX_LOG_INFO;
   jx_lock_lock(lock);
   jx_lock_unlock(lock);
   jx_lock_destory(lock);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -135,6 +137,24 @@ TEST(TextToDouble, ReadsLeadingNumberLeniently) {
   EXPECT_DOUBLE_EQ(jx::TextToDouble("1e999"), 0.0);
   EXPECT_DOUBLE_EQ(jx::TextToDouble("inf"), 0.0);
   EXPECT_DOUBLE_EQ(jx::TextToDouble("1E3"), 1000.0);
+}
+
+TEST(AppendZeroPadded, WritesWhatPrintfWrites) {
+  const long long values[] = {0, 7, -7, 42, 255, 1024, 12345, -12345, LLONG_MAX, LLONG_MIN};
+  for (long long value : values) {
+    for (int width : {0, 2, 3, 4}) {
+      char expected[64];
+      std::string text = "x";
+      jx::AppendZeroPadded(&text, value, width);
+      std::snprintf(expected, sizeof(expected), "x%0*lld", width, value);
+      EXPECT_EQ(text, expected) << value << " width " << width;
+      if (value < 0) continue;
+      text = "x";
+      jx::AppendZeroPadded(&text, value, width, 16);
+      std::snprintf(expected, sizeof(expected), "x%0*llX", width, value);
+      EXPECT_EQ(text, expected) << value << " hex width " << width;
+    }
+  }
 }
 
 }  // namespace

@@ -137,6 +137,21 @@ int64_t TextToInteger(std::string_view text, int base) {
   return ReadInteger(prepared, base == 16 || base == 8 ? base : 10);
 }
 
+void AppendZeroPadded(std::string* out, long long value, int width, int base) {
+  char digits[24];
+  const char* first = digits;
+  const char* const last = std::to_chars(digits, digits + sizeof(digits), value, base).ptr;
+  if (*first == '-') {
+    out->push_back('-');
+    ++first;
+    --width;
+  }
+  if (last - first < width) out->append(static_cast<size_t>(width - (last - first)), '0');
+  for (const char* c = first; c != last; ++c) {
+    out->push_back(*c >= 'a' ? static_cast<char>(*c - 'a' + 'A') : *c);
+  }
+}
+
 double TextToDouble(std::string_view text) {
   const std::string prepared = PrepareNumberText(text);
   // The longest prefix a stream read would take: sign, digits, fraction,

@@ -26,6 +26,10 @@ std::string FixPathText(std::string_view path);
 int64_t TextToInteger(std::string_view text, int base);
 double TextToDouble(std::string_view text);
 
+// Appends `value` as printf's "%0<width>lld" writes it, or "%0<width>llX" for
+// base 16 (upper-case digits). A width of 0 pads nothing.
+void AppendZeroPadded(std::string* out, long long value, int width, int base = 10);
+
 }  // namespace jx
 
 #endif  // JX_BASE_JX_TEXT_H_

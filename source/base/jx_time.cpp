@@ -3,6 +3,8 @@
 
 #include <cerrno>
 
+#include "base/jx_calendar.h"
+#include "base/jx_text.h"
 #include "platform/jx_os.h"
 
 namespace {
@@ -65,3 +67,45 @@ int jx_localtime(struct tm* out, const int64_t* seconds) {
 }
 
 }  // extern "C"
+
+namespace jx {
+
+namespace {
+
+// Local calendar time of whole seconds, cached per thread for the last one.
+const std::tm& LocalCalendar(int64_t seconds) {
+  struct Cache {
+    int64_t seconds = INT64_MIN;
+    std::tm calendar{};
+  };
+  thread_local Cache cache;
+  if (seconds != cache.seconds) {
+    std::tm calendar{};
+    if (jx_localtime(&calendar, &seconds) != 0) calendar = std::tm{};
+    cache.calendar = calendar;
+    cache.seconds = seconds;
+  }
+  return cache.calendar;
+}
+
+}  // namespace
+
+void AppendLocalStamp(std::string* out, int64_t wall_milliseconds, char gap, char separator) {
+  const int64_t seconds = wall_milliseconds / 1000;
+  const std::tm& t = LocalCalendar(seconds);
+  AppendZeroPadded(out, t.tm_year + 1900, 4);
+  out->push_back('-');
+  AppendZeroPadded(out, t.tm_mon + 1, 2);
+  out->push_back('-');
+  AppendZeroPadded(out, t.tm_mday, 2);
+  out->push_back(gap);
+  AppendZeroPadded(out, t.tm_hour, 2);
+  out->push_back(separator);
+  AppendZeroPadded(out, t.tm_min, 2);
+  out->push_back(separator);
+  AppendZeroPadded(out, t.tm_sec, 2);
+  out->push_back(separator);
+  AppendZeroPadded(out, wall_milliseconds - seconds * 1000, 3);
+}
+
+}  // namespace jx

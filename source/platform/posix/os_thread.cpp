@@ -12,9 +12,24 @@
 
 namespace jx::os {
 
+namespace {
+// gettid is a system call, which some sandboxes make cost microseconds, and
+// every log line and task-thread lookup asks for the id: each thread keeps
+// its own. A forked child's only thread has a new id, so the child forgets.
+thread_local int64_t cached_thread_id = 0;
+void ForgetThreadIdInChild() { cached_thread_id = 0; }
+}  // namespace
+
 int64_t ProcessId() { return static_cast<int64_t>(getpid()); }
 
-int64_t ThreadId() { return static_cast<int64_t>(syscall(SYS_gettid)); }
+int64_t ThreadId() {
+  if (cached_thread_id == 0) {
+    static const int fork_handler = pthread_atfork(nullptr, nullptr, &ForgetThreadIdInChild);
+    (void)fork_handler;
+    cached_thread_id = static_cast<int64_t>(syscall(SYS_gettid));
+  }
+  return cached_thread_id;
+}
 
 bool SetThreadName(const char* name) {
   // The kernel keeps 15 bytes and a NUL; cut longer names, never refuse them.

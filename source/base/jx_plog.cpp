@@ -1,0 +1,184 @@
+// The log record and its write path: level filter, line layout, the queue
+// with its backlog limits and the wake-up of the writer.
+#include "base/jx_plog.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "base/jx_calendar.h"
+#include "base/jx_guard.h"
+#include "base/jx_scoped_lock.h"
+#include "base/jx_string.h"
+#include "base/jx_text.h"
+#include "base/jx_thread.h"
+
+namespace jx {
+
+namespace {
+
+std::atomic<LogContext*> installed_log{nullptr};
+
+char LevelLetter(int level) {
+  if (level <= JX_LOG_VERBOSE) return 'V';
+  if (level <= JX_LOG_DEBUG) return 'D';
+  if (level <= JX_LOG_INFO) return 'I';
+  if (level <= JX_LOG_WARN) return 'W';
+  if (level <= JX_LOG_ERROR) return 'E';
+  if (level <= JX_LOG_FATAL) return 'F';
+  return '?';
+}
+
+// Room for the stamp and the level field of a line.
+constexpr size_t kHeadReserve = 96;
+
+std::string_view TextOrEmpty(const char* text) {
+  return text != nullptr ? std::string_view(text) : std::string_view();
+}
+
+std::string FormatText(const char* format, va_list args) {
+  char small[256];
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(small, sizeof(small), format, args);
+  std::string text;
+  if (length < 0) {
+    // A format the C library rejects leaves the message empty.
+  } else if (static_cast<size_t>(length) < sizeof(small)) {
+    text.assign(small, static_cast<size_t>(length));
+  } else {
+    text.resize(static_cast<size_t>(length));
+    std::vsnprintf(text.data(), text.size() + 1, format, again);
+  }
+  va_end(again);
+  return text;
+}
+
+}  // namespace
+
+std::string LogLocation(const char* file, int line, const char* function) {
+  const char* base = jx_file_base_name(file != nullptr ? file : "", 0);
+  const char* name = function != nullptr ? function : "";
+  name = jx_func_base_name(name, static_cast<int>(std::strlen(name)));
+  char line_text[16];
+  std::snprintf(line_text, sizeof(line_text), "(%d)", line);
+  return std::string(base).append(line_text).append(name);
+}
+
+void LogFormatted(const char* module, int level, const char* file, int line, const char* function,
+                  const char* format, ...) noexcept {
+  va_list args;
+  va_start(args, format);
+  Guarded([&] {
+    const std::string message = FormatText(format, args);
+    jx_log_write_log(module, level, LogLocation(file, line, function).c_str(), message.c_str());
+  });
+  va_end(args);
+}
+
+LogContext::LogContext(LogSettings settings, LogClock clock)
+    : settings_(std::move(settings)), clock_(clock), queue_lock_(jx_lock_create()) {}
+
+LogContext::~LogContext() { jx_lock_destory(queue_lock_); }
+
+bool LogContext::Write(int level, std::string_view module, std::string_view location,
+                       std::string_view message) {
+  if (level < settings_.min_level) return true;
+  JXAddLogForWrite(BuildLine(level, module, location, message));
+  return true;
+}
+
+std::string LogContext::BuildLine(int level, std::string_view module, std::string_view location,
+                                  std::string_view message) const {
+  // "[%04d-%02d-%02d %02d:%02d:%02d:%03d][P%lld T%lld]" then "[%c:%04X][%s][%s] %s\n".
+  std::string line;
+  line.reserve(kHeadReserve + location.size() + module.size() + message.size());
+  line.push_back('[');
+  AppendLocalStamp(&line, clock_.wall_milliseconds(), ' ', ':');
+  line.append("][P");
+  AppendZeroPadded(&line, jx_get_current_process_id(), 0);
+  line.append(" T");
+  AppendZeroPadded(&line, jx_get_current_thread_id(), 0);
+  line.append("][");
+  line.push_back(LevelLetter(level));
+  line.push_back(':');
+  AppendZeroPadded(&line, static_cast<unsigned int>(level), 4, 16);
+  line.append("][").append(location).append("][").append(module).append("] ").append(message);
+  line.push_back('\n');
+  return line;
+}
+
+std::string LogContext::OwnLine(int level, const std::string& location, const char* message) const {
+  return BuildLine(level, "plog", location, message);
+}
+
+void LogContext::JXAddLogForWrite(std::string line) {
+  {
+    ScopedLock hold(queue_lock_);
+    if (queue_.size() > kWarnLines && clock_.tick_milliseconds() > 1000) {
+      char warning[64];
+      std::snprintf(warning, sizeof(warning), "warn: pay attention!! log items > %d",
+                    static_cast<int>(kMaxLines));
+      queue_.push_back(OwnLine(JX_LOG_WARN, LogLocation(__FILE__, __LINE__, __func__), warning));
+    }
+    if (queue_.size() > kMaxLines) {
+      queue_.clear();
+      queue_.push_back(OwnLine(JX_LOG_ERROR, LogLocation(__FILE__, __LINE__, __func__),
+                               "error: [overflow] log over max, discard!"));
+    }
+    queue_.push_back(std::move(line));
+  }
+  // Signalled after the queue lock is released, and only while the writer is
+  // idle, so callers do not contend on the mutex while it writes.
+  if (writer_idle_.load()) {
+    std::lock_guard<std::mutex> hold(wake_mutex_);
+    wake_condition_.notify_all();
+  }
+}
+
+void LogContext::TakeQueued(std::vector<std::string>* batch) {
+  batch->clear();
+  ScopedLock hold(queue_lock_);
+  batch->swap(queue_);
+}
+
+bool LogContext::QueueIsEmpty() {
+  ScopedLock hold(queue_lock_);
+  return queue_.empty();
+}
+
+void LogContext::WaitForLines() {
+  std::unique_lock<std::mutex> hold(wake_mutex_);
+  if (QueueIsEmpty()) wake_condition_.wait(hold);
+}
+
+LogContext* InstalledLog() { return installed_log.load(std::memory_order_acquire); }
+
+bool InstallLog(std::unique_ptr<LogContext> log) {
+  LogContext* expected = nullptr;
+  if (!installed_log.compare_exchange_strong(expected, log.get(), std::memory_order_acq_rel)) {
+    return false;
+  }
+  log.release();  // lives until the process ends
+  return true;
+}
+
+}  // namespace jx
+
+extern "C" {
+
+bool jx_log_write_log(const char* module, int level, const char* location, const char* message) {
+  jx::LogContext* log = jx::InstalledLog();
+  if (log == nullptr) return false;
+  return jx::Guarded(false, [&] {
+    return log->Write(level, jx::TextOrEmpty(module), jx::TextOrEmpty(location),
+                      jx::TextOrEmpty(message));
+  });
+}
+
+int jx_log_min_level(void) {
+  const jx::LogContext* log = jx::InstalledLog();
+  return log != nullptr ? log->min_level() : JX_LOG_INFO;
+}
+
+}  // extern "C"

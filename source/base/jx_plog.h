@@ -1,0 +1,143 @@
+// The log's state and write path, and JX_LOG, the one way the toolkit writes
+// a record.
+//
+// LogContext holds everything the callers and the writer thread share. It
+// can be created and fed without any thread, so the queue rules are testable
+// on their own; the process-wide log is simply one installed LogContext.
+#ifndef JX_BASE_JX_PLOG_H_
+#define JX_BASE_JX_PLOG_H_
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/jx_lock.h"
+#include "base/jx_log.h"
+#include "base/jx_time.h"
+
+#if defined(__MINGW32__)
+#define JX_PRINTF_LIKE(format_index, first_arg) \
+  __attribute__((format(__MINGW_PRINTF_FORMAT, format_index, first_arg)))
+#elif defined(__GNUC__)
+#define JX_PRINTF_LIKE(format_index, first_arg) \
+  __attribute__((format(printf, format_index, first_arg)))
+#else
+#define JX_PRINTF_LIKE(format_index, first_arg)
+#endif
+
+// JX_LOG(level, format, ...)
+//
+// Writes a printf-style message from module "jx" when `level` reaches
+// jx_log_min_level(); below it nothing is formatted and the arguments are not
+// evaluated. The location is "<file base name>(<line>)<bare function name>"
+// of the call site. JX_LOG_TO names another module.
+#define JX_LOG_TO(module, level, ...)                                                      \
+  do {                                                                                     \
+    const int jx_log_level = (level);                                                      \
+    if (jx_log_level >= jx_log_min_level()) {                                              \
+      ::jx::LogFormatted(module, jx_log_level, __FILE__, __LINE__, __func__, __VA_ARGS__); \
+    }                                                                                      \
+  } while (false)
+#define JX_LOG(level, ...) JX_LOG_TO("jx", level, __VA_ARGS__)
+
+namespace jx {
+
+// "%s(%d)%s" of the base name of `file`, `line` and the part of `function`
+// after its last ":".
+std::string LogLocation(const char* file, int line, const char* function);
+
+// Formats the message and hands the record to jx_log_write_log. Never throws.
+void LogFormatted(const char* module, int level, const char* file, int line, const char* function,
+                  const char* format, ...) noexcept JX_PRINTF_LIKE(6, 7);
+
+// Where the log reads the time: the wall clock for the stamp, the tick clock
+// for the backlog warning. Tests replace them.
+struct LogClock {
+  int64_t (*wall_milliseconds)() = &jx_system_time_milliseconds;
+  int64_t (*tick_milliseconds)() = &jx_clock_tick_milliseconds;
+};
+
+struct LogSettings {
+  std::string module;  // "" means "app"
+  std::string folder;  // "" means the default log folder
+  int min_level = JX_LOG_INFO;
+  int backup_count = 5;
+};
+
+class LogContext {
+ public:
+  // Queue limits: above kWarnLines waiting lines each new line is preceded by
+  // a warning (once the tick clock is past one second); above kMaxLines the
+  // backlog is discarded.
+  static constexpr size_t kWarnLines = 1024;
+  static constexpr size_t kMaxLines = 2048;
+
+  explicit LogContext(LogSettings settings, LogClock clock = {});
+  ~LogContext();
+  LogContext(const LogContext&) = delete;
+  LogContext& operator=(const LogContext&) = delete;
+
+  const LogSettings& settings() const { return settings_; }
+  int min_level() const { return settings_.min_level; }
+
+  // --- Callers, any thread ---
+
+  // Drops a record below the minimum level, else builds its line and queues
+  // it. Returns true either way.
+  bool Write(int level, std::string_view module, std::string_view location,
+             std::string_view message);
+
+  // The finished line of one record, stamped now on the calling thread.
+  std::string BuildLine(int level, std::string_view module, std::string_view location,
+                        std::string_view message) const;
+
+  // Queues a finished line under the queue lock, applying the backlog
+  // warning and discard, then wakes the writer if it is idle.
+  void JXAddLogForWrite(std::string line);
+
+  // --- The writer ---
+
+  // The writer clears the idle flag while it writes a batch and sets it
+  // afterwards; callers signal the wake condition only while it is set.
+  void SetWriterIdle(bool idle) { writer_idle_.store(idle); }
+
+  // Moves every queued line, oldest first, into `*batch` (emptied first) and
+  // leaves the queue empty.
+  void TakeQueued(std::vector<std::string>* batch);
+
+  // Blocks until a line is queued, unless one already is. It may also return
+  // spuriously; the writer just looks again. A line queued while the writer
+  // is idle always ends the wait: the queue is checked under the wake mutex,
+  // which callers take to signal.
+  void WaitForLines();
+
+ private:
+  bool QueueIsEmpty();
+  // A line of the log's own, module "plog", located in JXAddLogForWrite.
+  std::string OwnLine(int level, const std::string& location, const char* message) const;
+
+  const LogSettings settings_;
+  const LogClock clock_;
+  jx_lock_t queue_lock_;
+  std::vector<std::string> queue_;
+  std::mutex wake_mutex_;
+  std::condition_variable wake_condition_;
+  std::atomic<bool> writer_idle_{true};
+};
+
+// The process-wide log, or null while none is installed.
+LogContext* InstalledLog();
+
+// Makes `log` the process-wide log unless one is installed already; returns
+// whether this call installed it (else `log` is destroyed). Safe when several
+// threads race: exactly one log wins. The installed log is never destroyed.
+bool InstallLog(std::unique_ptr<LogContext> log);
+
+}  // namespace jx
+
+#endif  // JX_BASE_JX_PLOG_H_
