@@ -19,17 +19,15 @@ namespace jx::test {
 namespace fs = std::filesystem;
 
 namespace {
-fs::path FromUtf8(const std::string& text) {
-  return fs::u8path(text);
-}
+fs::path FromUtf8(const std::string& text) { return fs::u8path(text); }
 }  // namespace
 
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
-  const fs::path base = fs::temp_directory_path() /
-                        ("jx_test_" + std::to_string(jx_get_current_process_id()) + "_" +
-                         std::to_string(jx_clock_tick_nanoseconds()) + "_" +
-                         std::to_string(counter++));
+  const fs::path base =
+      fs::temp_directory_path() /
+      ("jx_test_" + std::to_string(jx_get_current_process_id()) + "_" +
+       std::to_string(jx_clock_tick_nanoseconds()) + "_" + std::to_string(counter++));
   fs::create_directories(base);
   path_ = base.generic_u8string();
   if (path_.empty() || path_.back() != '/') path_ += '/';
@@ -62,6 +60,12 @@ void SetFileTimes(const std::string& path, int64_t seconds) {
   struct utimbuf times = {static_cast<time_t>(seconds), static_cast<time_t>(seconds)};
   utime(path.c_str(), &times);
 #endif
+}
+
+bool MakeFolderLink(const std::string& link, const std::string& target) {
+  std::error_code error;
+  fs::create_directory_symlink(FromUtf8(target), FromUtf8(link), error);
+  return !error;
 }
 
 bool OnWindows() {
