@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/jx_file.h"
 #include "base/jx_md5.h"
 #include "base/jx_memory.h"
+#include "base/jx_plog.h"
+#include "base/jx_text.h"
 #include "mird_check.h"
 #include "qz_check_trelm_version.h"
 #include "support/jx_test_support.h"
@@ -191,6 +195,183 @@ TEST(VersionSelector, ListsOnlyRealSubFolders) {
   EXPECT_EQ(selector.FindLatestVersion(dir.path()), "1.0.0.0");
   EXPECT_EQ(selector.ReadFileText(dir / "3.0.0.0"), "a file, not a folder");
   EXPECT_EQ(selector.ReadFileText(dir / "missing"), "");
+}
+
+}  // namespace
+
+namespace {
+
+// Captures the check's log lines in this test program's own process-wide log.
+class CheckLog {
+ public:
+  CheckLog() {
+    static bool installed = [] {
+      jx::LogSettings settings;
+      settings.min_level = JX_LOG_VERBOSE;
+      return jx::InstallLog(std::make_unique<jx::LogContext>(settings));
+    }();
+    EXPECT_TRUE(installed);
+    Take();  // start empty
+  }
+  std::vector<std::string> Take() {
+    std::vector<std::string> lines;
+    jx::InstalledLog()->TakeQueued(&lines);
+    return lines;
+  }
+  // The lines' messages: the text after "[jx] ".
+  std::vector<std::string> Messages() {
+    std::vector<std::string> messages;
+    for (const std::string& line : Take()) {
+      const size_t at = line.find("[jx] ");
+      messages.push_back(at == std::string::npos ? line : line.substr(at + 5));
+      if (!messages.back().empty() && messages.back().back() == '\n') messages.back().pop_back();
+    }
+    return messages;
+  }
+};
+
+class Version {
+ public:
+  Version() {}
+  void Add(const std::string& path, const std::string& content) {
+    WriteFile(dir_ / path, content);
+    manifest_ += Md5Of(content) + " *./" + path + "\n";
+  }
+  void AddLine(const std::string& line) { manifest_ += line + "\n"; }
+  void WriteManifest() { WriteFile(dir_ / "verify.md5.check", manifest_); }
+  const std::string& folder() const { return dir_.path(); }
+  std::string operator/(const std::string& path) const { return dir_ / path; }
+
+ private:
+  TempDir dir_;
+  std::string manifest_;
+};
+
+TEST(Verification, WarnsWithoutAManifest) {
+  CheckLog log;
+  TempDir dir;
+  const QZCheckResult result = QZCheckVersionFilesMD5Check(dir.path(), QZCheckRecheckFn());
+  EXPECT_EQ(result.code, 0);
+  EXPECT_EQ(result.report, "");
+  EXPECT_EQ(log.Messages(),
+            std::vector<std::string>{"NO file MD5 for check ?????? --> " + dir.path()});
+}
+
+TEST(Verification, IntactFilesGiveCodeZeroAndNoReport) {
+  CheckLog log;
+  Version version;
+  version.Add("bin/app.dll", "binary");
+  version.Add("my docs/read me.txt", "text");
+  version.WriteManifest();
+  const QZCheckResult result = QZCheckVersionFilesMD5Check(version.folder(), QZCheckRecheckFn());
+  EXPECT_EQ(result.code, QZ_CHECK_OK);
+  EXPECT_EQ(result.text1, "");
+  EXPECT_EQ(result.text2, "");
+  EXPECT_EQ(result.report, "");
+  EXPECT_TRUE(log.Messages().empty());
+}
+
+TEST(Verification, ReportsMissingAndChangedFilesInManifestOrder) {
+  CheckLog log;
+  Version version;
+  version.Add("gone.txt", "was here");
+  version.Add("changed.txt", "original");
+  version.Add("same.txt", "same");
+  version.WriteManifest();
+  jx_file_remove((version / "gone.txt").c_str());
+  WriteFile(version / "changed.txt", "tampered");
+  const QZCheckResult result = QZCheckVersionFilesMD5Check(version.folder(), QZCheckRecheckFn());
+  EXPECT_EQ(result.code, QZ_CHECK_FILES_MISMATCH);
+  EXPECT_EQ(result.report, "{\"fileLists\":[\"gone.txt\",\"changed.txt\"]}");
+  const std::vector<std::string> messages = log.Messages();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0], "[dest] file NOT match MD5! -> gone.txt, [" + Md5Of("was here") + ", ]");
+  EXPECT_EQ(messages[1], "[dest] file NOT match MD5! -> changed.txt, [" + Md5Of("original") +
+                             ", " + Md5Of("tampered") + "]");
+  EXPECT_EQ(messages[2].rfind("[dest] file info match MD5! -> 8, ", 0), 0u) << messages[2];
+}
+
+TEST(Verification, SkipsReservedTooLargeAndUnparsableEntries) {
+  CheckLog log;
+  Version version;
+  version.AddLine("0123 *./verify.md5.check");
+  version.AddLine("0123 *./.version_roll_back.zip");
+  version.AddLine("0123 *./.version_updating");
+  version.AddLine("0123 *./.version_ota_config");
+  version.Add("sub/.version_updating", "verified like any file");
+  version.AddLine("no-space-here");
+  version.AddLine("abc bin/no-marker");
+  WriteFile(version / "big", std::string(MD5_MAX_CHECK_FILE_SIZE, 'b'));
+  version.AddLine(Md5Of("nothing") + " *./big");  // exactly the limit: skipped
+  version.WriteManifest();
+  const QZCheckResult result = QZCheckVersionFilesMD5Check(version.folder(), QZCheckRecheckFn());
+  EXPECT_EQ(result.code, QZ_CHECK_OK);
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{
+                                "[md5 error][ ] -> no-space-here",
+                                "[md5 error] no-space-here",
+                                "[md5 error][*./] -> abc bin/no-marker",
+                                "[md5 error] abc bin/no-marker",
+                            }));
+}
+
+TEST(Verification, DigestsAFileJustBelowTheLimit) {
+  CheckLog log;
+  Version version;
+  WriteFile(version / "big", std::string(MD5_MAX_CHECK_FILE_SIZE - 1, 'b'));
+  version.AddLine(Md5Of("not this") + " *./big");
+  version.WriteManifest();
+  EXPECT_EQ(QZCheckVersionFilesMD5Check(version.folder(), QZCheckRecheckFn()).report,
+            "{\"fileLists\":[\"big\"]}");
+}
+
+TEST(Verification, EmptyFilesAreLoggedNotFailedAndUpperCaseNeverMatches) {
+  CheckLog log;
+  Version version;
+  version.Add("empty", "");
+  std::string upper = Md5Of("x");
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  WriteFile(version / "x", "x");
+  version.AddLine(upper + " *./x");
+  version.AddLine(" *./missing-with-empty-digest");
+  version.WriteManifest();
+  const QZCheckResult result = QZCheckVersionFilesMD5Check(version.folder(), QZCheckRecheckFn());
+  EXPECT_EQ(result.report, "{\"fileLists\":[\"x\"]}");
+  const std::vector<std::string> messages = log.Messages();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages[0], "file MD5 failed! -> " + version.folder() + "empty");
+}
+
+TEST(Verification, RechecksOnlyWhenTheCallableAsks) {
+  CheckLog log;
+  Version version;
+  version.Add("a", "good");
+  version.WriteManifest();
+  WriteFile(version / "a", "bad");
+  std::vector<std::string> asked;
+  QZCheckRecheckFn repair = [&](std::string path) {
+    asked.push_back(path);
+    WriteFile(version / path, "good");
+    return true;
+  };
+  EXPECT_EQ(QZCheckVersionFilesMD5Check(version.folder(), repair).code, QZ_CHECK_OK);
+  EXPECT_EQ(asked, std::vector<std::string>{"a"});
+  WriteFile(version / "a", "bad");
+  QZCheckRecheckFn refuse = [](std::string) { return false; };
+  EXPECT_EQ(QZCheckVersionFilesMD5Check(version.folder(), refuse).code, QZ_CHECK_FILES_MISMATCH);
+}
+
+TEST(Verification, ToleratesHostileManifests) {
+  CheckLog log;
+  Version version;
+  version.Add("ok", "fine");
+  std::string hostile = std::string(3 << 20, 'z') + "\n";  // one line of megabytes
+  hostile += "\xFF\xFE *./\xC3\x28invalid utf8\r\n";
+  hostile += "d41d8cd98f00b204e9800998ecf8427e *./../../outside\r\n";
+  WriteFile(version / "verify.md5.check", Md5Of("fine") + " *./ok\r\n" + hostile);
+  const QZCheckResult result = QZCheckVersionFilesMD5Check(version.folder(), QZCheckRecheckFn());
+  EXPECT_EQ(result.code, QZ_CHECK_FILES_MISMATCH);
+  EXPECT_NE(result.report.find("outside"), std::string::npos);
+  log.Take();
 }
 
 }  // namespace
