@@ -9,6 +9,7 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -29,6 +30,7 @@ TEST(FileOpen, RefusesMissingOrInvalidArguments) {
   EXPECT_EQ(jx_file_open((dir / "a.txt").c_str(), "rbb"), nullptr);
   EXPECT_EQ(jx_file_open((dir / "missing.txt").c_str(), "rb"), nullptr);
   EXPECT_EQ(jx_file_open(dir.path().c_str(), "wb"), nullptr);  // a folder
+  EXPECT_EQ(jx_file_open(dir.path().c_str(), "rb"), nullptr);
 }
 
 TEST(FileOpen, NormalisesThePath) {
@@ -164,6 +166,40 @@ TEST(FilePaths, CarryNonAsciiNames) {
   EXPECT_TRUE(jx_file_remove(path.c_str()));
 }
 
+TEST(NamedFile, ReadsUpToTheCountAsked) {
+  TempDir dir;
+  WriteFile(dir / "three", "abc");
+  char buffer[10] = {};
+  EXPECT_EQ(jx_name_file_read((dir / "three").c_str(), buffer, sizeof(buffer)), 3);
+  EXPECT_STREQ(buffer, "abc");
+  EXPECT_EQ(jx_name_file_read((dir / "three").c_str(), buffer, 2), 2);
+  EXPECT_EQ(jx_name_file_read((dir / "three").c_str(), buffer, 0), -1);
+  EXPECT_EQ(jx_name_file_read((dir / "three").c_str(), buffer, -4), -1);
+  EXPECT_EQ(jx_name_file_read((dir / "three").c_str(), nullptr, 3), 0);
+  EXPECT_EQ(jx_name_file_read((dir / "missing").c_str(), buffer, 3), -1);
+  EXPECT_EQ(jx_name_file_read(dir.path().c_str(), buffer, 3), -1);  // a folder
+  EXPECT_EQ(jx_name_file_read(nullptr, buffer, 3), -1);
+  EXPECT_TRUE(jx_file_remove((dir / "three").c_str()));  // nothing left open
+}
+
+TEST(NamedFile, WriteReplacesAndAppendAdds) {
+  TempDir dir;
+  const std::string path = dir / "named";
+  EXPECT_EQ(jx_name_file_append(path.c_str(), "ab", 2), 2);
+  EXPECT_EQ(jx_name_file_append(path.c_str(), "cd", 2), 2);
+  EXPECT_EQ(ReadFile(path), "abcd");
+  EXPECT_EQ(jx_name_file_write(path.c_str(), "xyz", 3), 3);
+  EXPECT_EQ(ReadFile(path), "xyz");
+  EXPECT_EQ(jx_name_file_write(path.c_str(), "xyz", 0), 0);  // emptied all the same
+  EXPECT_EQ(ReadFile(path), "");
+  EXPECT_EQ(jx_name_file_append(path.c_str(), nullptr, 3), 0);
+  EXPECT_EQ(jx_name_file_write((dir / "new").c_str(), nullptr, 3), 0);
+  EXPECT_TRUE(jx_file_exist((dir / "new").c_str()));
+  EXPECT_EQ(jx_name_file_write(dir.path().c_str(), "x", 1), -1);  // a folder
+  EXPECT_EQ(jx_name_file_write((dir / "no/such/folder/f").c_str(), "x", 1), -1);
+  EXPECT_EQ(jx_name_file_append("", "x", 1), -1);
+}
+
 #ifndef _WIN32
 TEST(FilePaths, OpeningAFifoNeverBlocks) {
   TempDir dir;
@@ -176,6 +212,16 @@ TEST(FilePaths, OpeningAFifoNeverBlocks) {
   EXPECT_TRUE(jx_file_close(&file));
   EXPECT_EQ(jx_file_open(fifo.c_str(), "wb"), nullptr);  // no reader
   EXPECT_TRUE(jx_file_exist(fifo.c_str()));
+}
+
+TEST(FilePaths, ABrokenLinkIsAFileThatCanBeRemoved) {
+  TempDir dir;
+  const std::string link = dir / "broken";
+  ASSERT_EQ(symlink((dir / "nowhere").c_str(), link.c_str()), 0);
+  EXPECT_TRUE(jx_file_exist(link.c_str()));
+  EXPECT_TRUE(jx_file_remove(link.c_str()));
+  struct stat own {};
+  EXPECT_NE(lstat(link.c_str(), &own), 0);
 }
 #endif
 

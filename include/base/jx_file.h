@@ -1,5 +1,6 @@
-// Files on UTF-8 paths: buffered stream handles, and calls that test, remove
-// and describe single files. Moving and copying files is in jx_folder.h.
+// Files on UTF-8 paths: buffered stream handles, calls that test, remove and
+// describe single files, and whole-file reads and writes in one call. Moving
+// and copying files is in jx_folder.h.
 //
 // Every path is normalised first (see fix_file_path in jx_string.h; "\"
 // becomes "/", "." and ".." segments are resolved); a path that normalises to
@@ -89,7 +90,9 @@ JX_API int jx_file_no(jx_file_t* file);
 JX_API int jx_file_dup(int fd);
 JX_API int jx_file_dup2(int fd1, int fd2);
 
-// True when `path` names an existing entry that is not a folder.
+// True when `path` names an existing entry that is not a folder. A symbolic
+// link counts as the entry it points to; a broken link counts as a file (as
+// Windows reports links without following them).
 JX_API bool jx_file_exist(const char* path);
 
 // True when no file is at `path` afterwards: a path that is not an existing
@@ -100,6 +103,30 @@ JX_API bool jx_file_remove(const char* path);
 // Information about the file or folder at `path`; all zeros when it cannot
 // be read.
 JX_API jx_file_info jx_file_get_info(const char* path);
+
+// Named files: one open, one read or write of `size` bytes, one close.
+// Each returns -1 when the file at `path` cannot be opened.
+
+// jx_name_file_read
+//
+// Reads up to `size` bytes from the start of the file into `buffer`. Returns
+// the count read (short only at end of file), 0 after a read error or for a
+// null buffer, -1 when the file cannot be opened or `size` is below 1.
+JX_API int jx_name_file_read(const char* path, void* buffer, int size);
+
+// jx_name_file_write
+//
+// Replaces the content of the file (created when missing) by `size` bytes of
+// `buffer`. Returns `size` when all were written, else 0; a null buffer or a
+// `size` below 1 writes nothing and returns 0, but the file is still created
+// or emptied. -1 when the file cannot be opened.
+JX_API int jx_name_file_write(const char* path, const void* buffer, int size);
+
+// jx_name_file_append
+//
+// As jx_name_file_write, adding to the end of the file instead of replacing
+// its content.
+JX_API int jx_name_file_append(const char* path, const void* buffer, int size);
 
 JX_EXTERN_C_END
 

@@ -4,16 +4,29 @@
 #include <cstring>
 #include <string>
 
+#include "base/jx_file_internal.h"
 #include "base/jx_guard.h"
 #include "base/jx_text.h"
 #include "platform/jx_os.h"
 
+namespace jx {
+
+std::string PreparePath(const char* path) {
+  return path != nullptr ? FixPathText(path) : std::string();
+}
+
+bool IsFileAt(const std::string& path) {
+  os::PathInfo info{};
+  return os::StatPath(path, &info) && !info.is_directory;
+}
+
+bool RemoveFileAt(const std::string& path) { return !IsFileAt(path) || os::RemoveFile(path) == 0; }
+
+}  // namespace jx
+
 namespace {
 
-// The normalised path; "" (refused by every caller) for null or unusable text.
-std::string PreparePath(const char* path) {
-  return path != nullptr ? jx::FixPathText(path) : std::string();
-}
+using jx::PreparePath;
 
 // A mode the C runtimes of both platforms accept: "r", "w" or "a", then any of
 // "+", "b", "t" at most once each. Anything else would reach the Windows
@@ -30,9 +43,15 @@ bool IsValidMode(const char* mode) {
 
 FILE* Stream(jx_file_t* file) { return file != nullptr ? *file : nullptr; }
 
-bool ReadInfo(const char* path, jx::os::PathInfo* info) {
-  const std::string prepared = PreparePath(path);
-  return !prepared.empty() && jx::os::StatPath(prepared, info);
+// One open, one read or write (`transfer`), one close: the named-file calls.
+// -1 when the file cannot be opened.
+template <class Transfer>
+int TransferNamedFile(const char* path, const char* mode, Transfer transfer) {
+  jx_file_t file = jx_file_open(path, mode);
+  if (file == nullptr) return -1;
+  const int result = transfer(&file);
+  jx_file_close(&file);
+  return result;
 }
 
 }  // namespace
@@ -125,28 +144,43 @@ int jx_file_dup2(int fd1, int fd2) {
 
 bool jx_file_exist(const char* path) {
   return jx::Guarded(false, [&] {
-    jx::os::PathInfo info{};
-    return ReadInfo(path, &info) && !info.is_directory;
+    const std::string prepared = PreparePath(path);
+    return !prepared.empty() && jx::IsFileAt(prepared);
   });
 }
 
 bool jx_file_remove(const char* path) {
   return jx::Guarded(false, [&] {
     const std::string prepared = PreparePath(path);
-    if (prepared.empty()) return false;
-    jx::os::PathInfo info{};
-    if (!jx::os::StatPath(prepared, &info) || info.is_directory) return true;  // nothing to remove
-    return jx::os::RemoveFile(prepared) == 0;
+    return !prepared.empty() && jx::RemoveFileAt(prepared);
   });
 }
 
 jx_file_info jx_file_get_info(const char* path) {
   return jx::Guarded(jx_file_info{}, [&] {
+    const std::string prepared = PreparePath(path);
     jx::os::PathInfo info{};
-    if (!ReadInfo(path, &info)) return jx_file_info{};
+    if (prepared.empty() || !jx::os::StatPath(prepared, &info)) return jx_file_info{};
     return jx_file_info{static_cast<uint32_t>(info.size), info.access_time, info.write_time,
                         info.create_time};
   });
+}
+
+int jx_name_file_read(const char* path, void* buffer, int size) {
+  return TransferNamedFile(path, "rb", [&](jx_file_t* file) {
+    return size < 1 ? -1
+                    : static_cast<int>(jx_file_read(file, buffer, static_cast<uint32_t>(size)));
+  });
+}
+
+int jx_name_file_write(const char* path, const void* buffer, int size) {
+  return TransferNamedFile(path, "wb+",
+                           [&](jx_file_t* file) { return jx_file_write(file, buffer, size); });
+}
+
+int jx_name_file_append(const char* path, const void* buffer, int size) {
+  return TransferNamedFile(path, "ab+",
+                           [&](jx_file_t* file) { return jx_file_write(file, buffer, size); });
 }
 
 }  // extern "C"

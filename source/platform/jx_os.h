@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace jx::os {
 
@@ -49,6 +50,40 @@ int RemoveFile(const std::string& path);
 int FileDescriptor(std::FILE* stream);
 int DuplicateDescriptor(int fd);
 int DuplicateDescriptorTo(int fd1, int fd2);
+
+// --- folders (os_folder.cpp) ---
+// Paths arrive normalised and non-empty; a folder path may end in "/".
+enum class EntryKind {
+  kFile,        // a regular file, or a link to one
+  kFolder,      // a folder that is not a link: walks go into it
+  kFolderLink,  // a link, junction or other reparse point to a folder: never entered
+  kOther,       // FIFO, device, socket, broken link: listed and removable, never opened
+};
+struct FolderEntry {
+  std::string name;
+  EntryKind kind;
+};
+// The entries of `folder` (ending in "/") in the order the system yields
+// them, without "." and "..". False when the folder cannot be read.
+bool ReadFolder(const std::string& folder, std::vector<FolderEntry>* entries);
+bool CreateFolder(const std::string& path);
+// Removes an empty folder, or a link to a folder (the link itself).
+bool RemoveFolder(const std::string& path);
+// True when the entry at `path` is itself a link or reparse point.
+bool IsLink(const std::string& path);
+// Moves a file or folder; never replaces an existing entry. 0 on success.
+int RenamePath(const std::string& from, const std::string& to);
+// True when the open stream reads a regular file on disk (not a FIFO,
+// device, socket or console).
+bool IsDiskFile(std::FILE* stream);
+
+// --- debug output and console redirection (os_debug.cpp) ---
+// Hands a text to an attached debugger; nothing where the platform has none.
+void DebuggerOutput(const std::string& text);
+// Points the standard output and error streams at the end of the file at
+// `path` (normalised, non-empty), and back to the console.
+bool RedirectConsole(const std::string& path);
+bool ResumeConsole();
 
 }  // namespace jx::os
 

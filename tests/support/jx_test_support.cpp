@@ -7,6 +7,7 @@
 
 #ifdef _WIN32
 #include <sys/utime.h>
+#include <windows.h>
 #else
 #include <utime.h>
 #endif
@@ -19,17 +20,15 @@ namespace jx::test {
 namespace fs = std::filesystem;
 
 namespace {
-fs::path FromUtf8(const std::string& text) {
-  return fs::u8path(text);
-}
+fs::path FromUtf8(const std::string& text) { return fs::u8path(text); }
 }  // namespace
 
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
-  const fs::path base = fs::temp_directory_path() /
-                        ("jx_test_" + std::to_string(jx_get_current_process_id()) + "_" +
-                         std::to_string(jx_clock_tick_nanoseconds()) + "_" +
-                         std::to_string(counter++));
+  const fs::path base =
+      fs::temp_directory_path() /
+      ("jx_test_" + std::to_string(jx_get_current_process_id()) + "_" +
+       std::to_string(jx_clock_tick_nanoseconds()) + "_" + std::to_string(counter++));
   fs::create_directories(base);
   path_ = base.generic_u8string();
   if (path_.empty() || path_.back() != '/') path_ += '/';
@@ -61,6 +60,22 @@ void SetFileTimes(const std::string& path, int64_t seconds) {
 #else
   struct utimbuf times = {static_cast<time_t>(seconds), static_cast<time_t>(seconds)};
   utime(path.c_str(), &times);
+#endif
+}
+
+bool MakeFolderLink(const std::string& link, const std::string& target) {
+#ifdef _WIN32
+  // Some systems (Wine among them) report success without making the link.
+  const std::wstring wide_link = FromUtf8(link).make_preferred().wstring();
+  const DWORD unprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+  CreateSymbolicLinkW(wide_link.c_str(), FromUtf8(target).make_preferred().wstring().c_str(),
+                      SYMBOLIC_LINK_FLAG_DIRECTORY | unprivileged);
+  const DWORD attributes = GetFileAttributesW(wide_link.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+#else
+  std::error_code error;
+  fs::create_directory_symlink(FromUtf8(target), FromUtf8(link), error);
+  return !error;
 #endif
 }
 

@@ -33,6 +33,9 @@ std::string ReadFile(const std::string& path);
 void SetFileTimes(const std::string& path, int64_t seconds);
 // True where the tests run on Windows (under Wine here).
 bool OnWindows();
+// Makes `link` a symbolic link to the folder `target` (both UTF-8). False
+// where the system refuses (Windows without the right to make links).
+bool MakeFolderLink(const std::string& link, const std::string& target);
 
 }  // namespace jx::test
 

@@ -33,6 +33,11 @@ std::FILE* OpenFile(const std::string& path, const char* mode) {
   // reads and writes block normally afterwards.
   const int fd = open(path.c_str(), OpenFlags(mode) | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
+  struct stat status {};
+  if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {  // Windows never opens a folder
+    close(fd);
+    return nullptr;
+  }
   const int flags = fcntl(fd, F_GETFL);
   if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   std::FILE* stream = fdopen(fd, mode);
@@ -45,8 +50,12 @@ std::FILE* ReopenFile(const std::string& path, const char* mode, std::FILE* stre
 }
 
 bool StatPath(const std::string& path, PathInfo* info) {
+  constexpr unsigned kMask = STATX_BASIC_STATS | STATX_BTIME;
   struct statx status {};
-  if (statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &status) != 0) {
+  // A broken link (or a loop of links) still is an entry of its folder: it
+  // reports itself, as Windows reports a link without following it.
+  if (statx(AT_FDCWD, path.c_str(), 0, kMask, &status) != 0 &&
+      statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, kMask, &status) != 0) {
     return false;
   }
   info->is_directory = S_ISDIR(status.stx_mode);

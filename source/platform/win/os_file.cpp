@@ -34,18 +34,19 @@ int64_t Seconds(const FILETIME& time) {
 }  // namespace
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
-  return _wfsopen(ToWide(path).c_str(), ToWide(mode).c_str(), _SH_DENYNO);
+  return _wfsopen(ToWidePath(path).c_str(), ToWide(mode).c_str(), _SH_DENYNO);
 }
 
 std::FILE* ReopenFile(const std::string& path, const char* mode, std::FILE* stream) {
   std::FILE* result = nullptr;
-  if (_wfreopen_s(&result, ToWide(path).c_str(), ToWide(mode).c_str(), stream) != 0) return nullptr;
-  return result;
+  const errno_t failed =
+      _wfreopen_s(&result, ToWidePath(path).c_str(), ToWide(mode).c_str(), stream);
+  return failed == 0 ? result : nullptr;
 }
 
 bool StatPath(const std::string& path, PathInfo* info) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(ToWide(path).c_str(), GetFileExInfoStandard, &data)) return false;
+  if (!GetFileAttributesExW(ToWidePath(path).c_str(), GetFileExInfoStandard, &data)) return false;
   info->is_directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   info->is_regular = !info->is_directory && (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) == 0;
   info->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -55,7 +56,7 @@ bool StatPath(const std::string& path, PathInfo* info) {
   return true;
 }
 
-int RemoveFile(const std::string& path) { return _wremove(ToWide(path).c_str()); }
+int RemoveFile(const std::string& path) { return _wremove(ToWidePath(path).c_str()); }
 
 int FileDescriptor(std::FILE* stream) { return _fileno(stream); }
 
