@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -625,6 +627,27 @@ TEST(JsonMerge, ReplacesEverythingElseAndCreatesThePath) {
   EXPECT_TRUE(jx_json_merge_set_jvalue(target, "p:1", seven));
   EXPECT_EQ(Text(target), "{\"p\":[null,7]}");
   EXPECT_FALSE(jx_json_merge_set_jvalue(target, "p", target));
+}
+
+TEST(JsonThreads, DocumentsOnDifferentThreadsWorkAtOnce) {
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t, &failures] {
+      for (int i = 0; i < 300; ++i) {
+        Doc doc("{\"list\":[],\"text\":\"{}\"}");
+        const std::string slot = "list:" + std::to_string(i % 7);
+        bool ok = jx_json_set_int64(doc, slot.c_str(), t) && jx_json_set_int64(doc, "text.n", i);
+        jx_json_t copy = jx_json_copy(doc);
+        ok = ok && GetText(copy, slot.c_str()) == std::to_string(t) &&
+             GetText(copy, "text") == "{\"n\":" + std::to_string(i) + "}";
+        jx_json_destroy(copy);
+        if (!ok) ++failures;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
 }
 
 }  // namespace
