@@ -629,6 +629,67 @@ TEST(JsonMerge, ReplacesEverythingElseAndCreatesThePath) {
   EXPECT_FALSE(jx_json_merge_set_jvalue(target, "p", target));
 }
 
+std::string RandomText(std::mt19937& random, const std::string& alphabet, size_t longest) {
+  std::string text(random() % (longest + 1), ' ');
+  for (char& c : text) c = alphabet[random() % alphabet.size()];
+  return text;
+}
+
+TEST(JsonRandom, ParsedTextsRoundTripAndOthersFailCleanly) {
+  std::mt19937 random(7);
+  // No fractions or exponents: with its default flags the reader may read a
+  // double's shortest text back as a neighbouring double.
+  const std::string alphabet = "{}[]\":,0123456789+-\\tfnrul \x01\xc3";
+  int parsed = 0;
+  for (int round = 0; round < 50000; ++round) {
+    const std::string text = RandomText(random, alphabet, 24);
+    Doc doc;
+    jx_json_parse_error err{};
+    if (!jx_json_parse(doc, text.c_str(), &err)) {
+      jx_free(err.message);
+      continue;
+    }
+    ++parsed;
+    const std::string written = Text(doc);
+    Doc again(written.c_str());
+    ASSERT_EQ(Text(again), written) << text;
+  }
+  EXPECT_GT(parsed, 100);
+}
+
+TEST(JsonRandom, RandomPathsNeverBreakADocument) {
+  std::mt19937 random(11);
+  const std::string alphabet = "ab.:0123-\\ ";
+  Doc doc("{\"a\":[1,{\"b\":\"[2]\"}],\"b\":\"{\\\"a\\\":3}\"}");
+  Doc other("{\"a\":[true]}");
+  for (int round = 0; round < 20000; ++round) {
+    const std::string path = RandomText(random, alphabet, 10);
+    switch (random() % 6) {
+      case 0:
+        jx_json_set_int64(doc, path.c_str(), round);
+        break;
+      case 1:
+        jx_json_set_cstr(doc, path.c_str(), round % 2 ? "{\"a\":[0]}" : "x");
+        break;
+      case 2:
+        jx_json_merge_set_jvalue(doc, path.c_str(), other);
+        break;
+      case 3:
+        jx_json_set_as_empty_map(doc, path.c_str());
+        break;
+      default:
+        GetText(doc, path.c_str());
+        break;
+    }
+    if (jx_json_type(doc) != JX_JSON_NULL) {
+      ASSERT_NE(Text(doc), "<none>") << path;
+    }
+    if (round % 1000 == 999) {
+      ASSERT_TRUE(jx_json_parse(doc, "{\"a\":[1]}", nullptr));  // keep it small
+    }
+  }
+}
+
 TEST(JsonThreads, DocumentsOnDifferentThreadsWorkAtOnce) {
   std::vector<std::thread> threads;
   std::atomic<int> failures{0};
