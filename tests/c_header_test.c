@@ -8,6 +8,7 @@
 #include "base/jx_debug.h"
 #include "base/jx_file.h"
 #include "base/jx_folder.h"
+#include "base/jx_json.h"
 #include "base/jx_lock.h"
 #include "base/jx_memory.h"
 #include "base/jx_string.h"
@@ -33,6 +34,28 @@ _Static_assert(offsetof(jx_file_info, write_time) == 16, "write_time at 16");
 _Static_assert(offsetof(jx_file_info, create_time) == 24, "create_time at 24");
 #endif
 
+/* The parse error record: four 32-bit fields on 32-bit targets. */
+_Static_assert(sizeof(void*) != 4 || sizeof(jx_json_parse_error) == 16, "parse error: 16 bytes");
+_Static_assert(sizeof(void*) != 4 || offsetof(jx_json_parse_error, code) == 0, "code at 0");
+_Static_assert(sizeof(void*) != 4 || offsetof(jx_json_parse_error, offset) == 4, "offset at 4");
+_Static_assert(sizeof(void*) != 4 || offsetof(jx_json_parse_error, message) == 8, "message at 8");
+_Static_assert(sizeof(void*) != 4 || offsetof(jx_json_parse_error, message_length) == 12,
+               "message_length at 12");
+
+/* A document parsed, changed by path and written back from C. */
+static int JsonWorksFromC(void) {
+  jx_json_t doc = jx_json_build();
+  jx_json_parse_error err;
+  char* text = NULL;
+  uint32_t length = 0;
+  int ok = jx_json_parse(doc, "{\"a\":[1]}", &err) && jx_json_set_cstr(doc, "a:1", "x") &&
+           jx_json_to_jstr(doc, &text, &length) && length == 13 &&
+           memcmp(text, "{\"a\":[1,\"x\"]}", 13) == 0;
+  jx_free(text);
+  jx_json_destroy(doc);
+  return ok;
+}
+
 int main(void) {
   char path[] = "C:\\data\\\\app\\.\\logs\\";
   unsigned int length = fix_file_path(path, 0);
@@ -43,7 +66,7 @@ int main(void) {
   int ok = listing.entries == NULL && listing.count == 0 && !jx_folder_exist("") &&
            jx_name_file_read(NULL, path, 1) == -1 && length == 17 &&
            strcmp(path, "C:/data/app/logs/") == 0 && block != NULL && block[15] == 0 &&
-           jx_clock_tick_nanoseconds() > 0;
+           jx_clock_tick_nanoseconds() > 0 && JsonWorksFromC();
   jx_lock_lock(lock);
   jx_lock_unlock(lock);
   jx_lock_destory(lock);
