@@ -30,11 +30,18 @@ $(addprefix test-,$(TEST_PRESETS)): test-%:
 	@echo "=== $* ==="
 	cmake --preset $* >/dev/null
 	cmake --build --preset $* -j$(JOBS)
-	@# One persistent wineserver for the whole run; its services start here, with
-	@# their output detached, so that no test inherits them.
-	@if [[ "$*" == mingw-x64 ]]; then wineserver -p; wineboot -i </dev/null >/dev/null 2>&1 || true; fi
-	ctest --preset $* -j$(JOBS) || { [[ "$*" != mingw-x64 ]] || wineserver -k; exit 1; }
-	@if [[ "$*" == mingw-x64 ]]; then wineserver -k || true; fi
+	@if [[ "$*" == mingw-x64 ]]; then $(MAKE) --no-print-directory wine-tests; else ctest --preset $*; fi
+
+# Windows tests under one persistent wineserver. Its services start here with
+# their output detached, so no test inherits them; a server this run started
+# is stopped afterwards, one that was already running is left alone.
+.PHONY: wine-tests
+wine-tests:
+	@started=0; if wineserver -p </dev/null >/dev/null 2>&1; then started=1; fi; \
+	wineboot -i </dev/null >/dev/null 2>&1 || true; \
+	status=0; ctest --preset mingw-x64 -j$(JOBS) || status=$$?; \
+	if [[ $$started == 1 ]]; then wineserver -k || true; fi; \
+	exit $$status
 
 bench: deps
 	cmake --preset release >/dev/null

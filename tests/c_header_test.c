@@ -21,6 +21,21 @@ _Static_assert(sizeof(bool) == 1, "bool results are one byte");
 /* On i686 a pair result is one 64-bit value: the first field in the low half. */
 _Static_assert(sizeof(void*) != 4 || sizeof(jx_ini_entries) == 8, "pair result is 8 bytes");
 
+/* On 32-bit x86 the listing is one 64-bit result: array pointer low, count high. */
+_Static_assert(sizeof(void*) != 4 || sizeof(jx_folder_listing) == 8,
+               "jx_folder_listing is one 64-bit value on i686");
+_Static_assert(offsetof(jx_folder_listing, entries) == 0, "the array comes first");
+
+/* The Windows layout of the file information record, 32-bit included: the
+   64-bit times are 8-byte aligned after the 32-bit size. */
+#ifdef _WIN32
+_Static_assert(sizeof(jx_file_info) == 32, "jx_file_info is 32 bytes on Windows");
+_Static_assert(offsetof(jx_file_info, size) == 0, "size at 0");
+_Static_assert(offsetof(jx_file_info, access_time) == 8, "access_time at 8");
+_Static_assert(offsetof(jx_file_info, write_time) == 16, "write_time at 16");
+_Static_assert(offsetof(jx_file_info, create_time) == 24, "create_time at 24");
+#endif
+
 /* The parse error record: four 32-bit fields on 32-bit targets. */
 _Static_assert(sizeof(void*) != 4 || sizeof(jx_json_parse_error) == 16, "parse error: 16 bytes");
 _Static_assert(sizeof(void*) != 4 || offsetof(jx_json_parse_error, code) == 0, "code at 0");
@@ -42,21 +57,6 @@ static int JsonWorksFromC(void) {
   jx_json_destroy(doc);
   return ok;
 }
-
-/* On 32-bit x86 the listing is one 64-bit result: array pointer low, count high. */
-_Static_assert(sizeof(void*) != 4 || sizeof(jx_folder_listing) == 8,
-               "jx_folder_listing is one 64-bit value on i686");
-_Static_assert(offsetof(jx_folder_listing, entries) == 0, "the array comes first");
-
-/* The Windows layout of the file information record, 32-bit included: the
-   64-bit times are 8-byte aligned after the 32-bit size. */
-#ifdef _WIN32
-_Static_assert(sizeof(jx_file_info) == 32, "jx_file_info is 32 bytes on Windows");
-_Static_assert(offsetof(jx_file_info, size) == 0, "size at 0");
-_Static_assert(offsetof(jx_file_info, access_time) == 8, "access_time at 8");
-_Static_assert(offsetof(jx_file_info, write_time) == 16, "write_time at 16");
-_Static_assert(offsetof(jx_file_info, create_time) == 24, "create_time at 24");
-#endif
 
 int main(void) {
   char path[] = "C:\\data\\\\app\\.\\logs\\";

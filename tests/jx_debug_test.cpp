@@ -39,9 +39,8 @@ class FakeConsole {
 
   void Release() {
     if (saved_out_ < 0) return;
-    Flush();
-    jx_file_dup2(saved_out_, 1);
-    jx_file_dup2(saved_err_, 2);
+    Reattach(stdout, saved_out_);
+    Reattach(stderr, saved_err_);
     Close(saved_out_);
     Close(saved_err_);
     saved_out_ = saved_err_ = -1;
@@ -51,6 +50,14 @@ class FakeConsole {
   static void Flush() {
     std::fflush(stdout);
     std::fflush(stderr);
+  }
+  // Windows resumes by reopening the streams on "CON", which fails without a
+  // console and leaves them closed: open them again before pointing them back.
+  static void Reattach(std::FILE* stream, int saved) {
+    std::fflush(stream);
+    jx_file_t file = stream;
+    if (OnWindows()) file = jx_file_ropen("NUL", "a", stream);
+    jx_file_dup2(saved, jx_file_no(&file));
   }
   static void Close(int fd) {
 #ifdef _WIN32
@@ -89,7 +96,8 @@ TEST(ConsoleRedirect, PrintsLandAtTheEndOfTheFileUntilResumed) {
   console.Release();
 
   EXPECT_TRUE(redirected);
-  EXPECT_EQ(ReadFile(log), "before\nout\nerr\n");
+  const std::string eol = OnWindows() ? "\r\n" : "\n";  // the streams write text mode
+  EXPECT_EQ(ReadFile(log), "before\nout" + eol + "err" + eol);
   if (OnWindows()) {
     // Windows resumes on the console device itself, which this test cannot
     // read; under Wine without a console the reopening fails.

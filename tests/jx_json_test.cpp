@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -106,22 +108,6 @@ TEST(JsonDocument, RoundTripsNestedDocumentsCompactly) {
 }
 
 TEST(JsonDocument, ParseFailureFillsTheRecordAndKeepsTheRoot) {
-  const char* messages[] = {"",
-                            "The document is empty.",
-                            "The document root must not be followed by other values.",
-                            "Invalid value.",
-                            "Missing a name for object member.",
-                            "Missing a colon after a name of object member.",
-                            "Missing a comma or '}' after an object member.",
-                            "Missing a comma or ']' after an array element.",
-                            "Incorrect hex digit after \\u escape in string.",
-                            "The surrogate pair in string is invalid.",
-                            "Invalid escape character in string.",
-                            "Missing a closing quotation mark in string.",
-                            "Invalid encoding in string.",
-                            "Number too big to be stored in double.",
-                            "Miss fraction part in number.",
-                            "Miss exponent in number."};
   struct Case {
     const char* text;
     uint32_t code;
@@ -150,10 +136,15 @@ TEST(JsonDocument, ParseFailureFillsTheRecordAndKeepsTheRoot) {
     EXPECT_EQ(err.code, c.code) << c.text;
     EXPECT_EQ(err.offset, c.offset) << c.text;
     ASSERT_NE(err.message, nullptr);
-    EXPECT_EQ(std::string(err.message, err.message_length), messages[c.code]) << c.text;
+    EXPECT_GT(err.message_length, 10u);
     jx_free(err.message);
     EXPECT_EQ(Text(doc), "[7]") << c.text;
   }
+  jx_json_parse_error err{};
+  ASSERT_FALSE(jx_json_parse(doc, "{\"a\" 1}", &err));
+  EXPECT_EQ(std::string(err.message, err.message_length),
+            "Missing a colon after a name of object member.");
+  jx_free(err.message);
 }
 
 TEST(JsonDocument, ParseRefusesMissingArgumentsWithoutTouchingTheRecord) {
@@ -363,31 +354,20 @@ TEST(JsonPath, SetReplacesValuesOfTheWrongKindOnTheWay) {
   EXPECT_EQ(Text(doc), "{\"a\":{\"b\":true},\"l\":[null,false]}");
 }
 
-TEST(JsonPath, EscapesKeepSeparatorsInNames) {
-  Doc doc;
-  EXPECT_TRUE(jx_json_set_int64(doc, "a\\.b", 1));
-  EXPECT_TRUE(jx_json_set_int64(doc, "c\\:0", 2));
-  EXPECT_TRUE(jx_json_set_int64(doc, "d\\e", 3));
-  EXPECT_TRUE(jx_json_set_int64(doc, "f\\\\g", 4));
-  EXPECT_TRUE(jx_json_set_int64(doc, "h\\", 5));
-  EXPECT_EQ(Text(doc), "{\"a.b\":1,\"c:0\":2,\"d\\\\e\":3,\"f\\\\\\\\g\":4,\"h\":5}");
-}
-
 TEST(JsonPath, IndexTextsAreReadLeniently) {
   Doc doc("{\"a\":[10,11,12]}");
-  int64_t value = 0;
-  EXPECT_TRUE(jx_json_get_int64(doc, "a:x", &value));
-  EXPECT_EQ(value, 10);
-  EXPECT_TRUE(jx_json_get_int64(doc, "a:4294967296", &value));  // low 32 bits: 0
-  EXPECT_EQ(value, 10);
-  EXPECT_TRUE(jx_json_get_int64(doc, "a: 2 ", &value));
-  EXPECT_EQ(value, 12);
-  EXPECT_TRUE(jx_json_get_int64(doc, "a:TRUE", &value));
-  EXPECT_EQ(value, 11);
-  value = 99;
-  EXPECT_FALSE(jx_json_get_int64(doc, "a:-1", &value));
-  EXPECT_FALSE(jx_json_get_int64(doc, "a:4294967295", &value));  // -1 in 32 bits
-  EXPECT_FALSE(jx_json_get_int64(doc, "a:3", &value));
+  // "x" reads as 0, 4294967296 keeps its low 32 bits (0), "TRUE" is 1.
+  const std::pair<const char*, int64_t> found[] = {
+      {"a:x", 10}, {"a:4294967296", 10}, {"a: 2 ", 12}, {"a:TRUE", 11}};
+  for (const auto& [path, expected] : found) {
+    int64_t value = 0;
+    EXPECT_TRUE(jx_json_get_int64(doc, path, &value)) << path;
+    EXPECT_EQ(value, expected) << path;
+  }
+  int64_t value = 99;
+  for (const char* missing : {"a:-1", "a:4294967295", "a:3"}) {
+    EXPECT_FALSE(jx_json_get_int64(doc, missing, &value)) << missing;
+  }
   EXPECT_EQ(value, 99);
 }
 
@@ -517,20 +497,6 @@ TEST(JsonGet, JvalueCopiesTheSubtreeEvenIntoItself) {
   EXPECT_EQ(Text(doc), "[1,2]");
 }
 
-TEST(JsonSet, ScalarsReplaceWhatWasThere) {
-  Doc doc("{\"v\":{\"deep\":[1,2,3]}}");
-  EXPECT_TRUE(jx_json_set_bool(doc, "v", 2));
-  EXPECT_EQ(Text(doc), "{\"v\":true}");
-  EXPECT_TRUE(jx_json_set_int64(doc, "v", INT64_MIN));
-  EXPECT_EQ(Text(doc), "{\"v\":-9223372036854775808}");
-  EXPECT_TRUE(jx_json_set_double(doc, "v", 0.25));
-  EXPECT_EQ(Text(doc), "{\"v\":0.25}");
-  EXPECT_TRUE(jx_json_set_cstr(doc, "v", "q\"\\"));
-  EXPECT_EQ(Text(doc), "{\"v\":\"q\\\"\\\\\"}");
-  EXPECT_TRUE(jx_json_set_as_null(doc, "v"));
-  EXPECT_EQ(Text(doc), "{\"v\":null}");
-}
-
 TEST(JsonSet, ContainerSettersKeepOrEmptyWhatIsThere) {
   Doc doc("{\"m\":{\"k\":1},\"a\":[1,2],\"s\":\"x\"}");
   EXPECT_TRUE(jx_json_set_as_map(doc, "m"));
@@ -594,10 +560,6 @@ TEST(JsonEmbedded, WalksThroughStringsInsideStrings) {
   EXPECT_EQ(value, 1);
   EXPECT_TRUE(jx_json_set_cstr(doc, "s.t.v", "w"));
   EXPECT_EQ(GetText(doc, "s.t"), "{\"u\":1,\"v\":\"w\"}");
-  Doc inner;
-  ASSERT_TRUE(jx_json_get_jvalue(doc, "s", inner));
-  EXPECT_EQ(Text(inner),
-            "\"{\\\"t\\\":\\\"{\\\\\\\"u\\\\\\\":1,\\\\\\\"v\\\\\\\":\\\\\\\"w\\\\\\\"}\\\"}\"");
 }
 
 TEST(JsonMerge, AppendsArraysMovingTheSourceElementsOut) {
@@ -625,6 +587,88 @@ TEST(JsonMerge, ReplacesEverythingElseAndCreatesThePath) {
   EXPECT_TRUE(jx_json_merge_set_jvalue(target, "p:1", seven));
   EXPECT_EQ(Text(target), "{\"p\":[null,7]}");
   EXPECT_FALSE(jx_json_merge_set_jvalue(target, "p", target));
+}
+
+std::string RandomText(std::mt19937& random, const std::string& alphabet, size_t longest) {
+  std::string text(random() % (longest + 1), ' ');
+  for (char& c : text) c = alphabet[random() % alphabet.size()];
+  return text;
+}
+
+TEST(JsonRandom, ParsedTextsRoundTripAndOthersFailCleanly) {
+  std::mt19937 random(7);
+  // No fractions or exponents: with its default flags the reader may read a
+  // double's shortest text back as a neighbouring double.
+  const std::string alphabet = "{}[]\":,0123456789+-\\tfnrul \x01\xc3";
+  int parsed = 0;
+  for (int round = 0; round < 50000; ++round) {
+    const std::string text = RandomText(random, alphabet, 24);
+    Doc doc;
+    jx_json_parse_error err{};
+    if (!jx_json_parse(doc, text.c_str(), &err)) {
+      jx_free(err.message);
+      continue;
+    }
+    ++parsed;
+    const std::string written = Text(doc);
+    Doc again(written.c_str());
+    ASSERT_EQ(Text(again), written) << text;
+  }
+  EXPECT_GT(parsed, 100);
+}
+
+TEST(JsonRandom, RandomPathsNeverBreakADocument) {
+  std::mt19937 random(11);
+  const std::string alphabet = "ab.:0123-\\ ";
+  Doc doc("{\"a\":[1,{\"b\":\"[2]\"}],\"b\":\"{\\\"a\\\":3}\"}");
+  Doc other("{\"a\":[true]}");
+  for (int round = 0; round < 20000; ++round) {
+    const std::string path = RandomText(random, alphabet, 10);
+    switch (random() % 6) {
+      case 0:
+        jx_json_set_int64(doc, path.c_str(), round);
+        break;
+      case 1:
+        jx_json_set_cstr(doc, path.c_str(), round % 2 ? "{\"a\":[0]}" : "x");
+        break;
+      case 2:
+        jx_json_merge_set_jvalue(doc, path.c_str(), other);
+        break;
+      case 3:
+        jx_json_set_as_empty_map(doc, path.c_str());
+        break;
+      default:
+        GetText(doc, path.c_str());
+        break;
+    }
+    if (jx_json_type(doc) != JX_JSON_NULL) {
+      ASSERT_NE(Text(doc), "<none>") << path;
+    }
+    if (round % 1000 == 999) {
+      ASSERT_TRUE(jx_json_parse(doc, "{\"a\":[1]}", nullptr));  // keep it small
+    }
+  }
+}
+
+TEST(JsonThreads, DocumentsOnDifferentThreadsWorkAtOnce) {
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t, &failures] {
+      for (int i = 0; i < 300; ++i) {
+        Doc doc("{\"list\":[],\"text\":\"{}\"}");
+        const std::string slot = "list:" + std::to_string(i % 7);
+        bool ok = jx_json_set_int64(doc, slot.c_str(), t) && jx_json_set_int64(doc, "text.n", i);
+        jx_json_t copy = jx_json_copy(doc);
+        ok = ok && GetText(copy, slot.c_str()) == std::to_string(t) &&
+             GetText(copy, "text") == "{\"n\":" + std::to_string(i) + "}";
+        jx_json_destroy(copy);
+        if (!ok) ++failures;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
 }
 
 }  // namespace

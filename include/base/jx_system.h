@@ -36,8 +36,9 @@ JX_EXTERN_C_BEGIN
 // The name of the calling thread (set with jx_set_current_thread_name in
 // jx_thread.h). Windows: the thread description, false where the system has
 // none (GetThreadDescription missing) or the thread has no description.
-// Linux: the kernel's name of the thread, at most 15 bytes; an unnamed thread
-// reports the program's name.
+// Linux: the kernel's name of the thread, at most 15 bytes; a thread never
+// named reports the name it inherited from its creator (at first the
+// program's name).
 JX_API bool jx_get_current_thread_name(char** text, uint32_t* length);
 
 // jx_get_current_work_path

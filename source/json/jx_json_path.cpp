@@ -166,8 +166,9 @@ int32_t IndexOf(std::string_view text) {
   if (text.size() <= kSafeDigits) {
     int32_t index = 0;
     size_t i = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
-      index = index * 10 + (text[i++] - '0');
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+      index = index * 10 + (text[i] - '0');
+    }
     if (i == text.size()) return index;
   }
   return static_cast<int32_t>(static_cast<uint32_t>(TextToInteger(text, 10)));

@@ -7,6 +7,7 @@
 
 #ifdef _WIN32
 #include <sys/utime.h>
+#include <windows.h>
 #else
 #include <utime.h>
 #endif
@@ -63,9 +64,19 @@ void SetFileTimes(const std::string& path, int64_t seconds) {
 }
 
 bool MakeFolderLink(const std::string& link, const std::string& target) {
+#ifdef _WIN32
+  // Some systems (Wine among them) report success without making the link.
+  const std::wstring wide_link = FromUtf8(link).make_preferred().wstring();
+  const DWORD unprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+  CreateSymbolicLinkW(wide_link.c_str(), FromUtf8(target).make_preferred().wstring().c_str(),
+                      SYMBOLIC_LINK_FLAG_DIRECTORY | unprivileged);
+  const DWORD attributes = GetFileAttributesW(wide_link.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+#else
   std::error_code error;
   fs::create_directory_symlink(FromUtf8(target), FromUtf8(link), error);
   return !error;
+#endif
 }
 
 bool OnWindows() {

@@ -39,9 +39,9 @@ std::FILE* OpenFile(const std::string& path, const char* mode) {
 
 std::FILE* ReopenFile(const std::string& path, const char* mode, std::FILE* stream) {
   std::FILE* result = nullptr;
-  if (_wfreopen_s(&result, ToWidePath(path).c_str(), ToWide(mode).c_str(), stream) != 0)
-    return nullptr;
-  return result;
+  const errno_t failed =
+      _wfreopen_s(&result, ToWidePath(path).c_str(), ToWide(mode).c_str(), stream);
+  return failed == 0 ? result : nullptr;
 }
 
 bool StatPath(const std::string& path, PathInfo* info) {

@@ -22,6 +22,15 @@ EntryKind KindOf(DWORD attributes) {
                                                           : EntryKind::kFolder;
 }
 
+// The path that reaches a link itself: with a trailing "/" the system goes
+// through the link first. A drive root keeps its "/" ("C:" alone names the
+// drive's current folder).
+std::wstring OwnPath(const std::string& path) {
+  const bool drive_root = path.size() == 3 && path[1] == ':';
+  if (path.size() < 2 || path.back() != '/' || drive_root) return ToWidePath(path);
+  return ToWidePath(std::string_view(path).substr(0, path.size() - 1));
+}
+
 }  // namespace
 
 bool ReadFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
@@ -43,12 +52,10 @@ bool CreateFolder(const std::string& path) {
 }
 
 // RemoveDirectoryW removes a folder link itself, not its target.
-bool RemoveFolder(const std::string& path) {
-  return RemoveDirectoryW(ToWidePath(path).c_str()) != 0;
-}
+bool RemoveFolder(const std::string& path) { return RemoveDirectoryW(OwnPath(path).c_str()) != 0; }
 
 bool IsLink(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(ToWidePath(path).c_str());
+  const DWORD attributes = GetFileAttributesW(OwnPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
