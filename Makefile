@@ -1,26 +1,29 @@
 # The two commands that do everything on a fresh Debian machine (as root):
-#   make demo   builds the command-line tool and runs it on the sample installation
+#   make demo   builds mird-check and runs the product's check on the sample installation
 #   make test   installs what is missing, builds every target and runs every test
-# Other targets: bench (benchmarks), fuzz (long fuzzing), format, clean.
+# Other targets: bench (benchmarks), bench-verify (mird-check against md5sum on
+# a generated tree), fuzz (long fuzzing), format, clean.
 SHELL := /bin/bash
 .SHELLFLAGS := -eu -o pipefail -c
 JOBS ?= $(shell nproc)
 export WINEDEBUG := -all
 
 # Debian packages the build and the tests need.
-PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev libbenchmark-dev \
+PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev libbenchmark-dev libssl-dev \
             g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64
 NATIVE_PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev
 FUZZ_PACKAGES := clang libclang-rt-14-dev
+BENCH_VERIFY_PACKAGES := hyperfine time
 
 TEST_PRESETS := native asan-ubsan tsan mingw-x64 mingw-i686
 
-.PHONY: demo test deps deps-native bench fuzz format clean $(addprefix test-,$(TEST_PRESETS))
+.PHONY: demo test deps deps-native bench bench-verify fuzz format clean \
+        $(addprefix test-,$(TEST_PRESETS))
 
 demo: deps-native
 	cmake --preset native >/dev/null
-	cmake --build --preset native -j$(JOBS) --target mird_tool
-	./build/native/bin/mird_tool info
+	cmake --build --preset native -j$(JOBS) --target mird-check
+	examples/demo.sh build/native/bin
 
 test: deps
 	@for preset in $(TEST_PRESETS); do $(MAKE) --no-print-directory test-$$preset || exit 1; done
@@ -47,6 +50,12 @@ bench: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j$(JOBS)
 	@for b in build/release/bin/*_bench; do echo "=== $$b"; $$b --benchmark_min_time=0.2; done
+
+bench-verify: deps
+	@$(MAKE) --no-print-directory install PACKAGES_WANTED="$(BENCH_VERIFY_PACKAGES)"
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j$(JOBS) --target mird-check
+	bench/verify_vs_md5sum.sh build/release/bin/mird-check
 
 fuzz: deps
 	@$(MAKE) --no-print-directory install PACKAGES_WANTED="$(FUZZ_PACKAGES)"

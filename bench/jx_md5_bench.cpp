@@ -19,7 +19,7 @@ void BM_Md5_String(benchmark::State& state) {
   }
   state.SetBytesProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_Md5_String)->Arg(64)->Arg(4096)->Arg(1 << 20)->Arg(16 << 20);
+BENCHMARK(BM_Md5_String)->Arg(64)->Arg(4096)->Arg(1 << 20)->Arg(16 << 20)->Arg(64 << 20);
 
 }  // namespace
 

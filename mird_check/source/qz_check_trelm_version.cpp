@@ -23,16 +23,6 @@ namespace {
 constexpr char kManifestName[] = "verify.md5.check";
 constexpr char kPathMarker[] = "*./";
 
-// Paths in the version folder that are never verified (compared whole).
-bool IsReservedName(const std::string& path) {
-  static constexpr const char* kReserved[] = {".version_updating", "verify.md5.check",
-                                              ".version_ota_config", ".version_roll_back.zip"};
-  for (const char* reserved : kReserved) {
-    if (path == reserved) return true;
-  }
-  return false;
-}
-
 // A line ends at a line feed, which is not kept, nor a carriage return
 // before it.
 void EndLine(std::string* line) {
@@ -87,6 +77,15 @@ class LineReader {
 };
 
 }  // namespace
+
+bool QZCheckIsReservedName(const std::string& path) {
+  static constexpr const char* kReserved[] = {".version_updating", "verify.md5.check",
+                                              ".version_ota_config", ".version_roll_back.zip"};
+  for (const char* reserved : kReserved) {
+    if (path == reserved) return true;
+  }
+  return false;
+}
 
 // --- The manifest ---
 
@@ -212,7 +211,7 @@ QZCheckResult QZCheckVersionFilesMD5Check(const std::string& folder, QZCheckRech
       JX_LOG(JX_LOG_ERROR, "[md5 error] %s", line.c_str());
       continue;
     }
-    if (IsReservedName(entry.path)) continue;
+    if (QZCheckIsReservedName(entry.path)) continue;
     const std::string full_path = folder + entry.path;
     if (FileSize(full_path) >= MD5_MAX_CHECK_FILE_SIZE) continue;
     std::string digest;

@@ -31,6 +31,10 @@ struct QZCheckMd5Entry {
 
 // --- The manifest ---
 
+// Whether a manifest entry's `path` is one of the version folder's own files
+// that are never verified; the whole path is compared, case-sensitively.
+bool QZCheckIsReservedName(const std::string& path);
+
 // The next line of `file` without its line feed (and a carriage return before
 // it); what was collected when the file ends or fails.
 std::string ReadTextLine(jx_file_t* file);

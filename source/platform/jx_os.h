@@ -84,6 +84,7 @@ void DebuggerOutput(const std::string& text);
 // `path` (normalised, non-empty), and back to the console.
 bool RedirectConsole(const std::string& path);
 bool ResumeConsole();
+
 // --- system and processes (os_system.cpp) ---
 // Texts come back as the platform gives them, in UTF-8 and not normalised;
 // "" when it has no answer.

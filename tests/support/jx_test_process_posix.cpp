@@ -1,0 +1,91 @@
+// POSIX implementation of running a child process.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "support/jx_test_process.h"
+
+extern char** environ;
+
+namespace jx::test {
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using TempFile = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string ReadAll(std::FILE* file) {
+  std::string content;
+  std::rewind(file);
+  char piece[4096];
+  size_t got;
+  while ((got = std::fread(piece, 1, sizeof(piece), file)) > 0) content.append(piece, got);
+  return content;
+}
+
+std::string NameOf(const std::string& entry) { return entry.substr(0, entry.find('=')); }
+
+// This process's environment with `changes` applied.
+std::vector<std::string> Environment(const std::vector<std::string>& changes) {
+  std::vector<std::string> result;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    bool changed = false;
+    for (const std::string& change : changes) changed |= NameOf(change) == NameOf(*entry);
+    if (!changed) result.emplace_back(*entry);
+  }
+  result.insert(result.end(), changes.begin(), changes.end());
+  return result;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+}  // namespace
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& environment) {
+  ProcessResult result;
+  TempFile out(std::tmpfile());
+  TempFile err(std::tmpfile());
+  if (!out || !err) return result;
+
+  std::vector<std::string> argv_texts{program};
+  argv_texts.insert(argv_texts.end(), arguments.begin(), arguments.end());
+  std::vector<std::string> env_texts = Environment(environment);
+  std::vector<char*> argv = Pointers(argv_texts);
+  std::vector<char*> envp = Pointers(env_texts);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, fileno(out.get()), 1);
+  posix_spawn_file_actions_adddup2(&actions, fileno(err.get()), 2);
+  pid_t pid = 0;
+  const int spawned =
+      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return result;
+
+  int status = 0;
+  pid_t waited;
+  do {
+    waited = waitpid(pid, &status, 0);
+  } while (waited < 0 && errno == EINTR);
+  if (waited == pid && WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+  result.out = ReadAll(out.get());
+  result.err = ReadAll(err.get());
+  return result;
+}
+
+}  // namespace jx::test

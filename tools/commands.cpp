@@ -1,0 +1,104 @@
+// The commands that run inside the tool: verify, select and manifest.
+#include "commands.h"
+
+#include <cctype>
+#include <utility>
+
+#include "base/jx_file.h"
+#include "base/jx_folder.h"
+#include "base/jx_memory.h"
+#include "base/jx_system.h"
+#include "base/jx_text.h"
+#include "manifest.h"
+#include "qz_check_trelm_version.h"
+
+namespace mird_tool {
+
+namespace {
+
+constexpr char kManifestName[] = "verify.md5.check";
+
+// The error for a folder argument that names no folder; "" when it does.
+std::string FolderError(const std::string& text, const std::string& folder) {
+  return jx_folder_exist(folder.c_str()) ? "" : text + ": no such folder";
+}
+
+bool IsAbsolute(const std::string& path) {
+  const bool drive =
+      path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+  return drive || (!path.empty() && (path[0] == '/' || path[0] == '\\'));
+}
+
+std::string WorkingFolder() {
+  char* text = nullptr;
+  uint32_t length = 0;
+  if (!jx_get_current_work_path(&text, &length)) return ".";
+  std::string folder(text, length);
+  jx_free(text);
+  return folder;
+}
+
+}  // namespace
+
+std::string FolderArgument(const std::string& text) {
+  // Relative folders are read from the working folder, so that the folders
+  // printed are whole and "." works (the normaliser drops a lone "./"). The
+  // final "/" lets the normaliser resolve a last "." or "..".
+  const std::string path = IsAbsolute(text) ? text : WorkingFolder() + "/" + text;
+  std::string folder = jx::FixPathText(path + "/");
+  if (folder.empty() || folder.back() != '/') folder.push_back('/');
+  return folder;
+}
+
+Outcome RunVerify(const std::string& text) {
+  Outcome outcome;
+  outcome.command = "verify";
+  outcome.folder = FolderArgument(text);
+  outcome.error = FolderError(text, outcome.folder);
+  if (outcome.error.empty() && !jx_file_exist((outcome.folder + kManifestName).c_str())) {
+    // The check itself passes such a folder; asked about one folder, say so.
+    outcome.error = outcome.folder + kManifestName + ": no manifest to verify against";
+  }
+  if (!outcome.error.empty()) return outcome;
+  QZCheckResult result = QZCheckVersionFilesMD5Check(outcome.folder, QZCheckRecheckFn());
+  outcome.checked = true;
+  outcome.code = result.code;
+  outcome.text1 = std::move(result.text1);
+  outcome.text2 = std::move(result.text2);
+  outcome.report = std::move(result.report);
+  return outcome;
+}
+
+Outcome RunSelect(const std::string& text) {
+  Outcome outcome;
+  outcome.command = "select";
+  QZCheckVersionSelector selector;
+  if (text.empty()) {
+    outcome.folder = selector.GetVersionPath();
+    return outcome;
+  }
+  const std::string root = FolderArgument(text);
+  outcome.error = FolderError(text, root);
+  if (!outcome.error.empty()) return outcome;
+  const std::string name = selector.FindLatestVersion(root);
+  if (name.empty()) {
+    outcome.error = root + ": no complete version folder";
+  } else {
+    outcome.folder = root + name + "/";
+  }
+  return outcome;
+}
+
+Outcome RunManifest(const std::string& text) {
+  Outcome outcome;
+  outcome.command = "manifest";
+  outcome.folder = FolderArgument(text);
+  outcome.error = FolderError(text, outcome.folder);
+  if (!outcome.error.empty()) return outcome;
+  outcome.manifest = outcome.folder + kManifestName;
+  outcome.files = WriteManifest(outcome.folder, outcome.manifest, &outcome.error);
+  if (!outcome.error.empty()) outcome.manifest.clear();
+  return outcome;
+}
+
+}  // namespace mird_tool

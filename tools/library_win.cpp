@@ -1,0 +1,27 @@
+// Windows implementation of loading the product library.
+#include <windows.h>
+
+#include "library.h"
+#include "platform/win/win_text.h"
+
+namespace mird_tool {
+
+const char* LibraryFileName() { return "mird_check.dll"; }
+
+Library* LoadLibraryFile(const std::string& path, std::string* error) {
+  // The loader wants "\" separators; the altered search path lets the DLL's
+  // own dependencies be found beside it, as for the product's processes.
+  std::wstring wide = jx::os::ToWide(path);
+  for (wchar_t& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  HMODULE module = LoadLibraryExW(wide.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (module == nullptr) *error = "Windows error " + std::to_string(GetLastError());
+  return reinterpret_cast<Library*>(module);
+}
+
+Function FindFunction(Library* library, const char* name) {
+  return reinterpret_cast<Function>(GetProcAddress(reinterpret_cast<HMODULE>(library), name));
+}
+
+}  // namespace mird_tool

@@ -1,0 +1,108 @@
+// Lists a version folder's files, digests them and writes the manifest.
+#include "manifest.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "base/jx_file.h"
+#include "base/jx_folder.h"
+#include "base/jx_memory.h"
+#include "base/jx_text.h"
+#include "outcome.h"
+#include "platform/jx_os.h"
+#include "qz_check_trelm_version.h"
+
+namespace mird_tool {
+
+namespace {
+
+// The MD5 of no bytes: the check never digests an empty file, md5sum does.
+constexpr char kEmptyDigest[] = "d41d8cd98f00b204e9800998ecf8427e";
+
+struct File {
+  std::string path;  // relative to the version folder
+  uint64_t size;
+};
+
+// Why `path` cannot stand in a manifest line; "" when it can.
+std::string NameError(const std::string& path) {
+  // A line ends at a line feed (and drops a carriage return before it), and
+  // the check reads "\" as a separator.
+  if (path.find_first_of("\r\n") != std::string::npos) return "its name holds a line break";
+  if (path.find('\\') != std::string::npos) return "its name holds a backslash";
+  return "";
+}
+
+// Every plain file below `folder`, in byte order of the relative paths.
+bool ListFiles(const std::string& folder, std::vector<File>* files, std::string* error) {
+  struct Pool {
+    jx_mem_pool_t handle = jx_mem_pool_create(64 * 1024);
+    ~Pool() { jx_mem_pool_destory(handle); }
+  } pool;
+  const jx_folder_listing listing = jx_folder_enumerate_all(-1, folder.c_str(), pool.handle);
+  std::string prefix = jx::FixPathText(folder);
+  if (prefix.empty() || prefix.back() != '/') prefix.push_back('/');
+  for (uint32_t i = 0; i < listing.count; ++i) {
+    const std::string entry = listing.entries[i];
+    if (entry.empty() || entry.back() == '/') continue;
+    const std::string path =
+        entry.compare(0, prefix.size(), prefix) == 0 ? entry.substr(prefix.size()) : entry;
+    if (QZCheckIsReservedName(path)) continue;
+    jx::os::PathInfo info{};
+    if (!jx::os::StatPath(entry, &info) || !info.is_regular) {
+      PrintNote("left out " + entry + ": not a plain file");
+      continue;
+    }
+    const std::string why = NameError(path);
+    if (!why.empty()) {
+      *error = entry + ": " + why;
+      return false;
+    }
+    files->push_back(File{path, info.size});
+  }
+  std::sort(files->begin(), files->end(),
+            [](const File& a, const File& b) { return a.path < b.path; });
+  return true;
+}
+
+// The manifest's text: one line per file.
+bool ManifestText(const std::string& folder, const std::vector<File>& files, std::string* text,
+                  std::string* error) {
+  for (const File& file : files) {
+    std::string digest = GetFileMd5(folder + file.path, 0);
+    if (digest.empty() && file.size == 0) digest = kEmptyDigest;
+    if (digest.empty()) {
+      *error = folder + file.path + ": cannot be read";
+      return false;
+    }
+    text->append(digest).append(" *./").append(file.path).push_back('\n');
+  }
+  return true;
+}
+
+bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
+  jx_file_t file = jx_file_open(path.c_str(), "wb");
+  bool written = file != nullptr;
+  constexpr size_t kPiece = 1 << 20;
+  for (size_t at = 0; written && at < text.size(); at += kPiece) {
+    const int n = static_cast<int>(std::min(kPiece, text.size() - at));
+    written = jx_file_write(&file, text.data() + at, n) == n;
+  }
+  if (file != nullptr && !jx_file_close(&file)) written = false;
+  if (!written) *error = path + ": cannot be written";
+  return written;
+}
+
+}  // namespace
+
+int64_t WriteManifest(const std::string& folder, const std::string& manifest, std::string* error) {
+  std::vector<File> files;
+  std::string text;
+  if (!ListFiles(folder, &files, error) || !ManifestText(folder, files, &text, error) ||
+      !WriteFile(manifest, text, error)) {
+    return -1;
+  }
+  return static_cast<int64_t>(files.size());
+}
+
+}  // namespace mird_tool
