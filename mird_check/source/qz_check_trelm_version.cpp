@@ -39,8 +39,6 @@ void EndLine(std::string* line) {
   if (!line->empty() && line->back() == '\r') line->pop_back();
 }
 
-bool AtEndOrError(jx_file_t* file) { return jx_file_eof(file) || jx_file_error(file); }
-
 // Reads a manifest's lines in large pieces. The lines are those that
 // ReadTextLine gives when called until the file ends or fails: the content
 // split at every line feed, so a final line feed is followed by one empty
