@@ -13,6 +13,7 @@
 #include "base/jx_log.h"
 #include "base/jx_memory.h"
 #include "base/jx_string.h"
+#include "base/jx_system.h"
 #include "base/jx_thread.h"
 #include "base/jx_time.h"
 
@@ -81,18 +82,23 @@ int main(void) {
   char* block = (char*)jx_malloc(16, true);
   jx_mem_pool_t pool = jx_mem_pool_create(0);
   jx_folder_listing listing = jx_folder_enumerate_all(0, ".", pool);
+  char* folder = NULL;
+  uint32_t folder_length = 0;
   int ok = listing.entries == NULL && listing.count == 0 && !jx_folder_exist("") &&
            jx_name_file_read(NULL, path, 1) == -1 && length == 17 &&
            strcmp(path, "C:/data/app/logs/") == 0 && block != NULL && block[15] == 0 &&
            jx_clock_tick_nanoseconds() > 0 && JsonWorksFromC() && ConfigWorksFromC() &&
            !jx_log_write_log("jx", JX_LOG_FATAL, "c", "refused before set-up") &&
-           jx_log_min_level() == JX_LOG_INFO;
+           jx_log_min_level() == JX_LOG_INFO &&
+           jx_get_os_user_root_path(&folder, &folder_length) && folder[folder_length - 1] == '/' &&
+           jx_process_is_alive(jx_get_current_process_id());
   jx_lock_lock(lock);
   jx_lock_unlock(lock);
   jx_lock_destory(lock);
   jx_free(block);
   jx_mem_pool_destory(pool);
   jx_trace_printf("%d", 1);
+  jx_free(folder);
   if (!ok) {
     puts("c_header_test: FAILED");
     return 1;

@@ -85,6 +85,49 @@ void DebuggerOutput(const std::string& text);
 bool RedirectConsole(const std::string& path);
 bool ResumeConsole();
 
+// --- system and processes (os_system.cpp) ---
+// Texts come back as the platform gives them, in UTF-8 and not normalised;
+// "" when it has no answer.
+std::string CurrentThreadName();
+std::string WorkingDirectory();
+// Failures are ignored.
+void ChangeWorkingDirectory(const std::string& path);
+
+enum class UserFolder { kProfile, kLocalData, kRoamingData };
+std::string UserFolderPath(UserFolder folder);
+// Absolute path of the running program's executable file.
+std::string ExecutablePath();
+// The process's own arguments, split by the platform's rules; empty when the
+// command line cannot be read.
+std::vector<std::string> CommandLineArguments();
+
+struct KernelVersion {
+  int major;
+  int minor;
+  int build;
+};
+bool ReadKernelVersion(KernelVersion* version);
+
+struct MemoryStatus {
+  uint64_t total_bytes;
+  uint64_t available_bytes;
+};
+bool ReadGlobalMemory(MemoryStatus* status);
+
+// Process ids arrive checked: 0 < pid <= INT32_MAX.
+// Committed private memory of the process, in bytes.
+bool ReadProcessCommittedMemory(int64_t pid, uint64_t* bytes);
+bool ProcessAlive(int64_t pid);
+// Starts args[0] with `args` (never empty) and does not wait; the child's id,
+// or -1.
+int64_t LaunchProcess(const std::vector<std::string>& args);
+// Ends the process and waits up to kEndWaitMilliseconds for it to be gone.
+// -1 when the process cannot be reached, else 0.
+constexpr int kEndWaitMilliseconds = 2000;
+int EndProcess(int64_t pid, int exit_code);
+// Returns only when the process could not be ended.
+void EndSelf(int exit_code);
+
 }  // namespace jx::os
 
 #endif  // JX_PLATFORM_JX_OS_H_

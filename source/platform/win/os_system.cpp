@@ -1,0 +1,203 @@
+// Windows implementation of the system and process calls.
+#include <windows.h>
+
+#include <psapi.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/jx_os.h"
+#include "platform/win/win_text.h"
+
+namespace jx::os {
+
+namespace {
+
+// Path buffers hold at most MAX_PATH (260) UTF-16 units.
+constexpr DWORD kPathUnits = MAX_PATH;
+
+struct HandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using ScopedHandle = std::unique_ptr<void, HandleCloser>;
+
+struct LocalFreer {
+  void operator()(void* block) const { LocalFree(block); }
+};
+
+ScopedHandle OpenProcessById(DWORD access, int64_t pid) {
+  return ScopedHandle(OpenProcess(access, FALSE, static_cast<DWORD>(pid)));
+}
+
+using GetThreadDescriptionFn = HRESULT(WINAPI*)(HANDLE, PWSTR*);
+
+// Looked up at run time: systems before Windows 10 1607 lack it.
+GetThreadDescriptionFn LookUpGetThreadDescription() {
+  HMODULE kernel = GetModuleHandleW(L"Kernel32.dll");
+  if (kernel == nullptr) return nullptr;
+  return reinterpret_cast<GetThreadDescriptionFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "GetThreadDescription")));
+}
+
+int FolderId(UserFolder folder) {
+  switch (folder) {
+    case UserFolder::kProfile:
+      return CSIDL_PROFILE;  // 0x28
+    case UserFolder::kLocalData:
+      return CSIDL_LOCAL_APPDATA;  // 0x1C
+    case UserFolder::kRoamingData:
+      return CSIDL_APPDATA;  // 0x1A
+  }
+  return CSIDL_PROFILE;
+}
+
+// Each argument in double quotes, one blank between them. Quotes inside an
+// argument are not escaped.
+std::wstring QuotedCommandLine(const std::vector<std::string>& args) {
+  std::string line;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (i > 0) line += ' ';
+    line += '"';
+    line += args[i];
+    line += '"';
+  }
+  return ToWide(line);
+}
+
+}  // namespace
+
+std::string CurrentThreadName() {
+  static const GetThreadDescriptionFn get_description = LookUpGetThreadDescription();
+  if (get_description == nullptr) return "";
+  PWSTR raw = nullptr;
+  if (FAILED(get_description(GetCurrentThread(), &raw))) return "";
+  const std::unique_ptr<wchar_t, LocalFreer> description(raw);
+  return description != nullptr ? FromWide(description.get()) : "";
+}
+
+std::string WorkingDirectory() {
+  wchar_t buffer[kPathUnits] = {};
+  // A result of kPathUnits or more is the size a longer path would need.
+  const DWORD length = GetCurrentDirectoryW(kPathUnits, buffer);
+  if (length == 0 || length >= kPathUnits) return "";
+  return FromWide(std::wstring_view(buffer, length));
+}
+
+void ChangeWorkingDirectory(const std::string& path) { SetCurrentDirectoryW(ToWide(path).c_str()); }
+
+std::string UserFolderPath(UserFolder folder) {
+  wchar_t buffer[kPathUnits] = {};
+  // Some failures still leave a usable path in the buffer: the text decides.
+  SHGetFolderPathW(nullptr, FolderId(folder), nullptr, 0, buffer);
+  return FromWide(buffer);
+}
+
+std::string ExecutablePath() {
+  wchar_t module[kPathUnits] = {};
+  const DWORD module_length = GetModuleFileNameW(nullptr, module, kPathUnits);
+  if (module_length == 0 || module_length >= kPathUnits) return "";  // failed or cut
+  wchar_t full[kPathUnits] = {};
+  const DWORD full_length = GetFullPathNameW(module, kPathUnits, full, nullptr);
+  if (full_length == 0 || full_length >= kPathUnits) return "";
+  return FromWide(std::wstring_view(full, full_length));
+}
+
+std::vector<std::string> CommandLineArguments() {
+  int count = 0;
+  const std::unique_ptr<LPWSTR, LocalFreer> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+  std::vector<std::string> args;
+  if (argv == nullptr) return args;
+  for (int i = 0; i < count; ++i) args.push_back(FromWide(argv.get()[i]));
+  return args;
+}
+
+bool ReadKernelVersion(KernelVersion* version) {
+  const wchar_t* kKernel = L"kernel32.dll";
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(kKernel, &ignored);
+  if (size == 0) return false;
+  std::vector<BYTE> data(size);
+  if (!GetFileVersionInfoW(kKernel, 0, size, data.data())) return false;
+  void* translation = nullptr;
+  UINT translation_size = 0;
+  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &translation,
+                      &translation_size) ||
+      translation_size == 0) {
+    return false;
+  }
+  void* fixed_block = nullptr;
+  UINT fixed_size = 0;
+  if (!VerQueryValueW(data.data(), L"\\", &fixed_block, &fixed_size) ||
+      fixed_size < sizeof(VS_FIXEDFILEINFO)) {
+    return false;
+  }
+  const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(fixed_block);
+  version->major = HIWORD(fixed->dwFileVersionMS);
+  version->minor = LOWORD(fixed->dwFileVersionMS);
+  version->build = HIWORD(fixed->dwFileVersionLS);
+  return true;
+}
+
+bool ReadGlobalMemory(MemoryStatus* status) {
+  MEMORYSTATUSEX memory{};
+  memory.dwLength = sizeof(memory);
+  if (!GlobalMemoryStatusEx(&memory)) return false;
+  status->total_bytes = memory.ullTotalPhys;
+  status->available_bytes = memory.ullAvailPhys;
+  return true;
+}
+
+bool ReadProcessCommittedMemory(int64_t pid, uint64_t* bytes) {
+  const ScopedHandle process =
+      OpenProcessById(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, pid);  // 0x410
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  if (process == nullptr || !K32GetProcessMemoryInfo(process.get(), &counters, sizeof(counters))) {
+    return false;
+  }
+  *bytes = counters.PagefileUsage;
+  return true;
+}
+
+bool ProcessAlive(int64_t pid) {
+  const ScopedHandle process = OpenProcessById(PROCESS_QUERY_INFORMATION, pid);
+  // Only "invalid parameter" means no such process; other refusals come from
+  // processes that exist but deny access.
+  if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
+  DWORD code = 0;
+  return GetExitCodeProcess(process.get(), &code) && code == STILL_ACTIVE;
+}
+
+int64_t LaunchProcess(const std::vector<std::string>& args) {
+  std::wstring command_line = QuotedCommandLine(args);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION created{};
+  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &created)) {
+    return -1;
+  }
+  CloseHandle(created.hThread);
+  CloseHandle(created.hProcess);
+  return static_cast<int64_t>(created.dwProcessId);
+}
+
+int EndProcess(int64_t pid, int exit_code) {
+  const ScopedHandle process = OpenProcessById(PROCESS_ALL_ACCESS, pid);
+  if (process == nullptr) return -1;
+  // 259 would read as "still active" to anyone asking for the exit code.
+  const UINT code = exit_code == STILL_ACTIVE ? STILL_ACTIVE + 1 : static_cast<UINT>(exit_code);
+  if (::TerminateProcess(process.get(), code)) {
+    WaitForSingleObject(process.get(), kEndWaitMilliseconds);
+  }
+  return 0;
+}
+
+void EndSelf(int exit_code) {
+  ::TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exit_code));
+}
+
+}  // namespace jx::os
