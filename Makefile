@@ -12,6 +12,7 @@ PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev libbenchmark-de
             g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64
 NATIVE_PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev
 FUZZ_PACKAGES := clang libclang-rt-14-dev
+BENCH_PACKAGES := libspdlog-dev
 
 TEST_PRESETS := native asan-ubsan tsan mingw-x64 mingw-i686
 
@@ -37,6 +38,7 @@ $(addprefix test-,$(TEST_PRESETS)): test-%:
 	@if [[ "$*" == mingw-x64 ]]; then wineserver -k || true; fi
 
 bench: deps
+	@$(MAKE) --no-print-directory install PACKAGES_WANTED="$(BENCH_PACKAGES)"
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j$(JOBS)
 	@for b in build/release/bin/*_bench; do echo "=== $$b"; $$b --benchmark_min_time=0.2; done

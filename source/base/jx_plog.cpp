@@ -61,26 +61,6 @@ int ConfigInteger(const ConfigTable& table, std::string_view key) {
 
 int PositiveOr(int value, int fallback) { return value > 0 ? value : fallback; }
 
-// Makes the process-wide log and starts its writer, once. Racing first
-// callers are serialised, so only one log and one writer thread are made.
-void SetUpProcessLog(const char* folder, const char* module, int default_level) {
-  static std::mutex set_up_mutex;
-  std::lock_guard<std::mutex> hold(set_up_mutex);
-  if (InstalledLog() != nullptr) return;
-  auto log = std::make_unique<LogContext>(
-      LoadLogSettings(ProcessAppConfig().Get().config_path, folder, module, default_level));
-  LogContext* installed = log.get();
-  InstallLog(std::move(log));
-  // Returns once the writer runs; it is never joined.
-  std::promise<void> started;
-  std::future<void> running = started.get_future();
-  std::thread([installed, started = std::move(started)]() mutable {
-    started.set_value();
-    installed->RunWriter();
-  }).detach();
-  running.wait();
-}
-
 std::string FormatText(const char* format, va_list args) {
   char small[256];
   va_list again;
@@ -268,6 +248,30 @@ bool InstallLog(std::unique_ptr<LogContext> log) {
   log.release();  // lives until the process ends
   return true;
 }
+
+namespace {
+
+// Makes the process-wide log and starts its writer, once. Racing first
+// callers are serialised, so only one log and one writer thread are made.
+void SetUpProcessLog(const char* folder, const char* module, int default_level) {
+  static std::mutex set_up_mutex;
+  std::lock_guard<std::mutex> hold(set_up_mutex);
+  if (InstalledLog() != nullptr) return;
+  auto log = std::make_unique<LogContext>(
+      LoadLogSettings(ProcessAppConfig().Get().config_path, folder, module, default_level));
+  LogContext* installed = log.get();
+  InstallLog(std::move(log));
+  // Returns once the writer runs; it is never joined.
+  std::promise<void> started;
+  std::future<void> running = started.get_future();
+  std::thread([installed, started = std::move(started)]() mutable {
+    started.set_value();
+    installed->RunWriter();
+  }).detach();
+  running.wait();
+}
+
+}  // namespace
 
 }  // namespace jx
 
