@@ -14,6 +14,7 @@ PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev libbenchmark-de
 NATIVE_PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 BENCH_VERIFY_PACKAGES := hyperfine time
+BENCH_PACKAGES := libspdlog-dev
 
 TEST_PRESETS := native asan-ubsan tsan mingw-x64 mingw-i686
 
@@ -47,6 +48,7 @@ wine-tests:
 	exit $$status
 
 bench: deps
+	@$(MAKE) --no-print-directory install PACKAGES_WANTED="$(BENCH_PACKAGES)"
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j$(JOBS)
 	@for b in build/release/bin/*_bench; do echo "=== $$b"; $$b --benchmark_min_time=0.2; done

@@ -20,6 +20,8 @@
 _Static_assert(sizeof(bool) == 1, "bool results are one byte");
 /* On i686 a pair result is one 64-bit value: the first field in the low half. */
 _Static_assert(sizeof(void*) != 4 || sizeof(jx_ini_entries) == 8, "pair result is 8 bytes");
+_Static_assert(sizeof(void*) != 4 || sizeof(jx_app_config) == 8, "jx_app_config is 8 bytes");
+_Static_assert(offsetof(jx_app_config, root) == 0, "the root comes first");
 
 /* On 32-bit x86 the listing is one 64-bit result: array pointer low, count high. */
 _Static_assert(sizeof(void*) != 4 || sizeof(jx_folder_listing) == 8,
@@ -58,6 +60,21 @@ static int JsonWorksFromC(void) {
   return ok;
 }
 
+/* The configuration and log names as a C host reads them, before set-up. */
+static int ConfigWorksFromC(void) {
+  jx_app_config config = jx_get_app_config();
+  char* module = jx_log_mod();
+  char* folder = jx_log_path();
+  int ok = strcmp(jx_version(), "2.7.1.08091622") == 0 && config.root != NULL &&
+           config.config_path != NULL && strcmp(module, "app") == 0 &&
+           strncmp(folder, config.root, strlen(config.root)) == 0;
+  jx_free(config.root);
+  jx_free(config.config_path);
+  jx_free(module);
+  jx_free(folder);
+  return ok;
+}
+
 int main(void) {
   char path[] = "C:\\data\\\\app\\.\\logs\\";
   unsigned int length = fix_file_path(path, 0);
@@ -70,7 +87,7 @@ int main(void) {
   int ok = listing.entries == NULL && listing.count == 0 && !jx_folder_exist("") &&
            jx_name_file_read(NULL, path, 1) == -1 && length == 17 &&
            strcmp(path, "C:/data/app/logs/") == 0 && block != NULL && block[15] == 0 &&
-           jx_clock_tick_nanoseconds() > 0 && JsonWorksFromC() &&
+           jx_clock_tick_nanoseconds() > 0 && JsonWorksFromC() && ConfigWorksFromC() &&
            !jx_log_write_log("jx", JX_LOG_FATAL, "c", "refused before set-up") &&
            jx_log_min_level() == JX_LOG_INFO &&
            jx_get_os_user_root_path(&folder, &folder_length) && folder[folder_length - 1] == '/' &&

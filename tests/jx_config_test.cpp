@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "base/jx_config_internal.h"
+#include "base/jx_system.h"
 #include "support/jx_test_support.h"
 
 namespace {
@@ -29,11 +33,12 @@ std::vector<Entry> ReadIni(const std::string& content) {
 
 TEST(IniReader, ReadsEntriesWithTheirSections) {
   EXPECT_EQ(ReadIni("a=1"), (std::vector<Entry>{{"", "a", "1"}}));
-  EXPECT_EQ(ReadIni("log.level = 256\n[ main ]\n  key  =  value with = sign  \n[abc\nx=1\n[a]b\ny=\n"),
-            (std::vector<Entry>{{"", "log.level", "256"},
-                                {"main", "key", "value with = sign"},
-                                {"abc", "x", "1"},
-                                {"a", "y", ""}}));
+  EXPECT_EQ(
+      ReadIni("log.level = 256\n[ main ]\n  key  =  value with = sign  \n[abc\nx=1\n[a]b\ny=\n"),
+      (std::vector<Entry>{{"", "log.level", "256"},
+                          {"main", "key", "value with = sign"},
+                          {"abc", "x", "1"},
+                          {"a", "y", ""}}));
   EXPECT_EQ(ReadIni("[]\nk=v"), (std::vector<Entry>{{"", "k", "v"}}));
 }
 
@@ -50,7 +55,8 @@ TEST(IniReader, TreatsLineEndsAndByteOrderMarkAlike) {
   EXPECT_EQ(ReadIni("[s]\r\na=1\r\nb=2\r\na=3"), expected);
   EXPECT_EQ(ReadIni("\xEF\xBB\xBF[s]\na=1\nb=2\na=3\n"), expected);
   // Only the first mark is removed; UTF-8 survives trimming.
-  EXPECT_EQ(ReadIni("\xEF\xBB\xBF" "k=\xC3\xA9\n\xEF\xBB\xBFz=1\n"),
+  EXPECT_EQ(ReadIni("\xEF\xBB\xBF"
+                    "k=\xC3\xA9\n\xEF\xBB\xBFz=1\n"),
             (std::vector<Entry>{{"", "k", "\xC3\xA9"}, {"", "\xEF\xBB\xBFz", "1"}}));
 }
 
@@ -75,6 +81,101 @@ TEST(IniReader, FailsWithoutAFileOrAPool) {
   result = jx_file_ini_read_all((dir / "a.ini").c_str(), pool);  // destroyed pool
   EXPECT_EQ(result.entries, nullptr);
   EXPECT_EQ(result.count, 0u);
+}
+
+std::string FakeUserFolder() { return "/home/u/.config/"; }
+std::string NoUserFolder() { return ""; }
+
+using Paths = std::pair<std::string, std::string>;
+Paths Get(const jx::AppConfigStore& store) {
+  const jx::AppConfigPaths paths = store.Get();
+  return {paths.root, paths.config_path};
+}
+
+TEST(AppConfigStore, DefaultsToTheUserFolderOrToABareFileName) {
+  EXPECT_EQ(Get(jx::AppConfigStore(&FakeUserFolder)),
+            Paths("/home/u/.config/", "/home/u/.config/app_base_config.ini"));
+  EXPECT_EQ(Get(jx::AppConfigStore(&NoUserFolder)), Paths("", "app_base_config.ini"));
+}
+
+TEST(AppConfigStore, NormalisesWhatIsSetAndKeepsOneTrailingSlash) {
+  const std::pair<const char*, const char*> roots[] = {{"C:\\data\\app", "C:/data/app/"},
+                                                       {"C:\\data\\app\\", "C:/data/app/"},
+                                                       {"/srv//app/./x/..", "/srv/app/"},
+                                                       {"/", "/"}};
+  for (const auto& [given, normal] : roots) {
+    jx::AppConfigStore store(&FakeUserFolder);
+    store.Set(given, "");
+    EXPECT_EQ(Get(store), Paths(normal, std::string(normal) + "app_base_config.ini")) << given;
+  }
+  jx::AppConfigStore store(&FakeUserFolder);
+  store.Set("", "D:\\etc\\\\app.ini");
+  EXPECT_EQ(Get(store), Paths("/home/u/.config/", "D:/etc/app.ini"));
+}
+
+TEST(AppConfigStore, TakesOnlyTheFirstSetEvenWhenItWasEmpty) {
+  jx::AppConfigStore store(&FakeUserFolder);
+  store.Set("", "");
+  store.Set("/srv/app", "/srv/app.ini");
+  EXPECT_EQ(Get(store), Paths("/home/u/.config/", "/home/u/.config/app_base_config.ini"));
+
+  jx::AppConfigStore racing(&FakeUserFolder);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back([&racing, i] {
+      racing.Set("/r" + std::to_string(i), "");
+      Get(racing);
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  const std::string root = Get(racing).first;
+  EXPECT_TRUE(root == "/r0/" || root == "/r1/" || root == "/r2/" || root == "/r3/") << root;
+}
+
+TEST(ConfigTable, KeepsTheLastValueOfEachSectionAndKey) {
+  jx::test::TempDir dir;
+  jx::test::WriteFile(dir / "a.ini", "k=1\nk=2\n[s]\nk=3\n");
+  const jx::ConfigTable table = jx::LoadConfigTable(dir / "a.ini");
+  EXPECT_EQ(jx::ConfigValue(table, "", "k"), "2");
+  EXPECT_EQ(jx::ConfigValue(table, "s", "k"), "3");
+  EXPECT_EQ(jx::ConfigValue(table, "s", "missing"), "");
+  EXPECT_EQ(jx::ConfigValue(table, "missing", "k"), "");
+  EXPECT_TRUE(jx::LoadConfigTable(dir / "none.ini").empty());
+}
+
+std::pair<std::string, std::string> TakeAppConfig() {
+  const jx_app_config config = jx_get_app_config();
+  std::pair<std::string, std::string> copy{config.root, config.config_path};
+  jx_free(config.root);
+  jx_free(config.config_path);
+  return copy;
+}
+
+// The process-wide store is set once per process, so one test covers its life.
+TEST(AppConfig, FollowsTheUserFolderUntilTheFirstSetAndIgnoresTheRest) {
+  char* user = nullptr;
+  uint32_t length = 0;
+  std::string user_folder;
+  if (jx_get_os_user_cache_path(&user, &length)) {
+    user_folder.assign(user, length);
+    jx_free(user);
+  }
+  EXPECT_EQ(TakeAppConfig(), Paths(user_folder, user_folder + "app_base_config.ini"));
+  if (!user_folder.empty()) {
+    EXPECT_EQ(user_folder.back(), '/');
+  }
+
+  jx_set_app_config("C:\\data\\app", nullptr);
+  EXPECT_EQ(TakeAppConfig(), Paths("C:/data/app/", "C:/data/app/app_base_config.ini"));
+  jx_set_app_config("/elsewhere", "/elsewhere/x.ini");
+  jx_set_app_config(nullptr, nullptr);
+  EXPECT_EQ(TakeAppConfig(), Paths("C:/data/app/", "C:/data/app/app_base_config.ini"));
+}
+
+TEST(AppConfig, ReportsTheVersionInOneStaticText) {
+  const char* version = jx_version();
+  EXPECT_STREQ(version, "2.7.1.08091622");
+  EXPECT_EQ(jx_version(), version);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -12,6 +13,7 @@
 
 #include "base/jx_plog.h"
 #include "base/jx_thread.h"
+#include "support/jx_test_support.h"
 
 namespace {
 
@@ -36,17 +38,8 @@ std::vector<std::string> Drain(jx::LogContext& log) {
 }
 
 // The stamp as the line must show it, built independently of the log.
-std::string ExpectedHead(int64_t wall_ms) {
-  const int64_t seconds = wall_ms / 1000;
-  struct tm t {};
-  EXPECT_EQ(jx_localtime(&t, &seconds), 0);
-  char head[128];
-  std::snprintf(head, sizeof(head), "[%04d-%02d-%02d %02d:%02d:%02d:%03d][P%lld T%lld]",
-                t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec,
-                static_cast<int>(wall_ms % 1000),
-                static_cast<long long>(jx_get_current_process_id()),
-                static_cast<long long>(jx_get_current_thread_id()));
-  return head;
+std::string ExpectedHead(int64_t wall_ms, int64_t thread_id = jx_get_current_thread_id()) {
+  return jx::test::LogHead(wall_ms, thread_id);
 }
 
 // The part after the stamp: "[E:0400][loc][module] message\n".
@@ -159,70 +152,75 @@ TEST(LogQueue, DiscardsAbove2048LinesEvenWithoutWarnings) {
   EXPECT_EQ(lines[1], Numbered(2050));
 }
 
-// A writer like the log's own: it drains in passes and sleeps on the wake
-// condition when idle. A lost wake-up would hang the test.
-class FakeWriter {
+// A log of its own in a temporary folder, with its writer on a thread.
+class WrittenLog {
  public:
-  explicit FakeWriter(jx::LogContext& log) : log_(log), thread_([this] { Run(); }) {}
-  ~FakeWriter() {
-    if (thread_.joinable()) Finish();
+  explicit WrittenLog(jx::LogSettings settings = {})
+      : log_(WithFolder(std::move(settings), dir_.path())), writer_([this] { log_.RunWriter(); }) {}
+  ~WrittenLog() {
+    if (writer_.joinable()) Stop();
   }
-  int64_t received() const { return received_.load(); }
 
-  // Stops the writer and returns every line it took, in order.
-  std::vector<std::string> Finish() {
-    log_.JXAddLogForWrite(kStop);
-    thread_.join();
-    return std::move(lines_);
+  jx::LogContext& log() { return log_; }
+  std::string path() const { return dir_ / "trace.app.blog"; }
+
+  // Waits until the file holds `count` lines and returns them.
+  std::vector<std::string> WaitForLines(size_t count) {
+    return SplitLines(jx::test::WaitForFileContent(
+        path(), [count](const std::string& text) { return CountLines(text) >= count; }));
+  }
+
+  // Stops the writer once it has written everything queued; returns the lines.
+  std::vector<std::string> Stop() {
+    log_.StopWriter();
+    writer_.join();
+    return SplitLines(jx::test::ReadFile(path()));
   }
 
  private:
-  static constexpr const char* kStop = "stop\n";
-
-  void Run() {
-    std::vector<std::string> batch;
-    for (;;) {
-      log_.SetWriterIdle(false);
-      for (std::string& line : batch) {
-        if (line == kStop) return;
-        lines_.push_back(std::move(line));
-        received_.fetch_add(1);
-      }
-      log_.SetWriterIdle(true);
-      log_.TakeQueued(&batch);
-      if (batch.empty()) log_.WaitForLines();
+  static jx::LogSettings WithFolder(jx::LogSettings settings, const std::string& folder) {
+    settings.folder = folder;
+    return settings;
+  }
+  static size_t CountLines(const std::string& text) {
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+  }
+  static std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      lines.push_back(text.substr(start, end - start + 1));
     }
+    return lines;
   }
 
-  jx::LogContext& log_;
-  std::vector<std::string> lines_;
-  std::atomic<int64_t> received_{0};
-  std::thread thread_;
+  jx::test::TempDir dir_;
+  jx::LogContext log_;
+  std::thread writer_;
 };
 
-TEST(LogQueue, ConcurrentWritersLoseNoLineTearNoneAndKeepEachThreadsOrder) {
-  jx::LogContext log(jx::LogSettings{});
+TEST(LogWriter, WritesEveryLineOfConcurrentCallersWholeAndInEachThreadsOrder) {
+  WrittenLog written;
   constexpr int kThreads = 4;
   constexpr int kPerRound = 250;  // a round stays below the backlog limits
-  constexpr int kRounds = 20;
-  FakeWriter writer(log);
+  constexpr int kRounds = 5;
   for (int round = 0; round < kRounds; ++round) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
-      threads.emplace_back([&log, t, round] {
+      threads.emplace_back([&written, t, round] {
         for (int i = round * kPerRound; i < (round + 1) * kPerRound; ++i) {
           const std::string message = std::to_string(t) + ":" + std::to_string(i);
-          EXPECT_TRUE(log.Write(JX_LOG_WARN, "jx", "w", message));
+          EXPECT_TRUE(written.log().Write(JX_LOG_WARN, "jx", "w", message));
         }
       });
     }
     for (auto& thread : threads) thread.join();
-    // Wait for the writer to catch up, so the queue never grows past a round.
-    const int64_t sent = int64_t{kThreads} * kPerRound * (round + 1);
-    while (writer.received() < sent) jx_this_thread_yield();
+    // The writer catches up and goes idle, so the next round must wake it.
+    ASSERT_EQ(written.WaitForLines(size_t{kThreads} * kPerRound * (round + 1)).size(),
+              size_t{kThreads} * kPerRound * (round + 1));
   }
-  const std::vector<std::string> lines = writer.Finish();
-  ASSERT_EQ(lines.size(), size_t{kThreads} * kPerRound * kRounds);
+  const std::vector<std::string> lines = written.Stop();
+  ASSERT_EQ(lines.size(), size_t{kThreads} * kPerRound * kRounds);  // no leak lines either
   const std::regex whole(R"(\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d:\d{3}\]\[P\d+ T\d+\])"
                          R"(\[W:0300\]\[w\]\[jx\] (\d):(\d+)\n)");
   std::vector<int> next(kThreads, 0);
@@ -232,6 +230,94 @@ TEST(LogQueue, ConcurrentWritersLoseNoLineTearNoneAndKeepEachThreadsOrder) {
     const int thread = std::stoi(parts[1]);
     ASSERT_EQ(std::stoi(parts[2]), next[thread]++) << line;
   }
+}
+
+TEST(LogWriter, WritesWhatWasQueuedBeforeItStops) {
+  WrittenLog written;
+  for (int i = 0; i < 100; ++i) written.log().JXAddLogForWrite(Numbered(i));
+  const std::vector<std::string> lines = written.Stop();
+  ASSERT_EQ(lines.size(), 100u);
+  EXPECT_EQ(lines.front(), Numbered(0));
+  EXPECT_EQ(lines.back(), Numbered(99));
+}
+
+// Pacing, driven by a wall clock that moves 51 ms at every reading.
+std::atomic<int64_t> stepping_wall{0};
+std::vector<int> sleeps;
+
+TEST(LogWriter, SleepsAfterEvery102MillisecondsOfWriting) {
+  jx::test::TempDir dir;
+  jx::LogSettings settings;
+  settings.folder = dir.path();
+  jx::LogClock clock;
+  clock.wall_milliseconds = [] { return stepping_wall += 51; };
+  clock.sleep_milliseconds = [](int milliseconds) { sleeps.push_back(milliseconds); };
+  jx::LogContext log(settings, clock);
+
+  // Readings after lines 1-5 are 51, 102, 153, 204, 255 ms past the first:
+  // the pause comes after lines 2 and 4, each measured from the reading that
+  // led to the previous pause.
+  const std::vector<std::string> batch{Numbered(1), Numbered(2), Numbered(3), Numbered(4),
+                                       Numbered(5)};
+  log.WriteBatch(batch);
+  EXPECT_EQ(sleeps, (std::vector<int>{102, 102}));
+  EXPECT_EQ(jx::test::ReadFile(dir / "trace.app.blog"),
+            Numbered(1) + Numbered(2) + Numbered(3) + Numbered(4) + Numbered(5));
+  EXPECT_EQ(log.file().bytes_written(), 5 * Numbered(1).size());
+}
+
+TEST(LogWriter, ReportsALeakWithItsAllocationStampAddressAndSource) {
+  const int64_t allocated = 1709647629042;
+  int block = 0;
+  char address[32];
+  std::snprintf(address, sizeof(address), "%p", static_cast<void*>(&block));
+  EXPECT_EQ(jx::LeakLine({&block, "source/base/jx_json", 81, allocated, 96}),
+            "## memory leak ## " + ExpectedHead(allocated, 96) + "[" + address +
+                "][source/base/jx_json:81]\n");
+}
+
+// The settings a log set up with `level` gets from a configuration file
+// holding `content` (none at all when null): {minimum level, backup count}.
+std::pair<int, int> SettingsFrom(const char* content, int level = 0) {
+  jx::test::TempDir dir;
+  if (content != nullptr) jx::test::WriteFile(dir / "app_base_config.ini", content);
+  const jx::LogSettings settings =
+      jx::LoadLogSettings(dir / "app_base_config.ini", nullptr, nullptr, level);
+  EXPECT_EQ(settings.module, "");
+  EXPECT_EQ(settings.folder, "");
+  return {settings.min_level, settings.backup_count};
+}
+
+TEST(LogSettings, TakeTheArgumentsAndDefaultsWithoutAUsableFile) {
+  using Pair = std::pair<int, int>;
+  EXPECT_EQ(SettingsFrom(nullptr), Pair(512, 5));
+  EXPECT_EQ(SettingsFrom(nullptr, 256), Pair(256, 5));
+  EXPECT_EQ(SettingsFrom(nullptr, -7), Pair(512, 5));
+  EXPECT_EQ(SettingsFrom("", 768), Pair(768, 5));
+  EXPECT_EQ(SettingsFrom(std::string("\0\x01\xFF\xFElog.level=\x80\n\0\0", 14).c_str(), 768),
+            Pair(768, 5));
+  EXPECT_EQ(SettingsFrom("other = 1\n"), Pair(512, 5));
+
+  const jx::LogSettings settings =
+      jx::LoadLogSettings("/no/such/app_base_config.ini", "D:/logs/", "svc", 1024);
+  EXPECT_EQ(settings.folder, "D:/logs/");
+  EXPECT_EQ(settings.module, "svc");
+  EXPECT_EQ(settings.min_level, 1024);
+  EXPECT_EQ(settings.backup_count, 5);
+  EXPECT_EQ(settings.rotate_bytes, 20971520u);
+}
+
+TEST(LogSettings, LetPositiveValuesOfTheUnnamedSectionWinOverTheArgument) {
+  using Pair = std::pair<int, int>;
+  EXPECT_EQ(SettingsFrom("log.level = 1024\nlog.count_backup_files = 9\n", 256), Pair(1024, 9));
+  EXPECT_EQ(SettingsFrom("log.level=abc\nlog.count_backup_files=0\n", 256), Pair(256, 5));
+  EXPECT_EQ(SettingsFrom("log.level=-3\nlog.count_backup_files=-3\n"), Pair(512, 5));
+  EXPECT_EQ(SettingsFrom("log.level=TRUE\nlog.count_backup_files=true\n", 768), Pair(1, 1));
+  EXPECT_EQ(SettingsFrom("log.level=FALSE\nlog.count_backup_files=\n", 768), Pair(768, 5));
+  EXPECT_EQ(SettingsFrom("log.level = 0x10\nlog.count_backup_files = 7 files\n"), Pair(512, 7));
+  // The last value wins; a key under a section header is not a log setting.
+  EXPECT_EQ(SettingsFrom("log.level=300\nlog.level=600\n[log]\nlog.level=1\n"), Pair(600, 5));
+  EXPECT_EQ(SettingsFrom("[log]\nlog.level=1\nlog.count_backup_files=2\n", 256), Pair(256, 5));
 }
 
 // The process-wide log can be installed once per process, so one test covers

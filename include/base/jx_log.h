@@ -15,8 +15,16 @@
 // (jx_file_base_name and jx_func_base_name of jx_string.h); module "jx" for
 // the toolkit's own records.
 //
-// Nothing is kept before the log has been set up: until then every record is
-// refused.
+// Nothing is kept before the log has been set up with jx_log_init: until
+// then every record is refused. Once set up, one background thread,
+// "jx_log_thread", appends the queued lines to the log file
+// "trace.<module>.blog" in the log folder, flushing each line. When the file
+// reaches 20 MiB (20971520 bytes) it is copied into "blog_backup/" in the log
+// folder as "trace.<module>.blog.<YYYY_MM_DD_hh_mm_ss>" (local time), then
+// deleted and started afresh. Backups pile up until the backup folder holds
+// more than the backup count, and then it is emptied before the next one. The
+// writer pauses 102 ms after every 102 ms of writing. There is no shutdown or
+// flush call: lines still queued when the process ends are lost.
 #ifndef JX_BASE_JX_LOG_H_
 #define JX_BASE_JX_LOG_H_
 
@@ -58,6 +66,42 @@ JX_API bool jx_log_write_log(const char* module, int level, const char* location
 // has not been set up. It never changes once the log is set up. Lock-free and
 // safe from any thread.
 JX_API int jx_log_min_level(void);
+
+// jx_log_init
+//
+// Sets up the process-wide log and starts its writer thread; only the first
+// call in the life of the process has an effect. `folder` is the log folder,
+// ending in "/" (null or "" for "log/" in the application root, see
+// jx_get_app_config); `module` names the log file (null or "" for "app");
+// `default_level` is the minimum level (0 or less for JX_LOG_INFO).
+//
+// The configuration file (see jx_get_app_config) is read once, here. In its
+// unnamed section, before any "[section]" line, "log.level" overrides
+// `default_level` and "log.count_backup_files" sets the backup count
+// (default 5), each only when its value reads as an integer above 0; "true"
+// reads as 1, "false" and text that is not a number as 0. A missing or
+// unreadable file leaves the defaults. Set the application configuration
+// first.
+//
+// Always returns true. Meant to be called once, early, before other threads
+// log; racing first calls still make exactly one log.
+JX_API bool jx_log_init(const char* folder, const char* module, int default_level);
+
+// jx_log_mod
+//
+// The module name of the log: the one given to jx_log_init, or "app" when it
+// was empty or the log is not set up. A new NUL-terminated text owned by the
+// caller; release it with jx_free. Null only when memory runs out. Safe from
+// any thread.
+JX_API char* jx_log_mod(void);
+
+// jx_log_path
+//
+// The log folder: the one given to jx_log_init, else the application root
+// followed by "log/", worked out at the call (also before the log is set
+// up). A new NUL-terminated text owned by the caller; release it with
+// jx_free. Null only when memory runs out. Safe from any thread.
+JX_API char* jx_log_path(void);
 
 JX_EXTERN_C_END
 

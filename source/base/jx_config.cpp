@@ -1,4 +1,4 @@
-// The INI reader.
+// The INI reader and the application configuration store.
 #include "base/jx_config.h"
 
 #include <cstring>
@@ -6,8 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/jx_config_internal.h"
 #include "base/jx_file.h"
 #include "base/jx_guard.h"
+#include "base/jx_system.h"
+#include "base/jx_text.h"
 
 namespace {
 
@@ -79,7 +82,73 @@ char* PoolCopy(jx_mem_pool_t pool, const std::string& text) {
   return copy;
 }
 
+constexpr char kThisFile[] = "source/base/jx_config";
+constexpr char kConfigFileName[] = "app_base_config.ini";
+constexpr char kVersion[] = "2.7.1.08091622";
+
+std::string UserAppDataFolder() {
+  char* text = nullptr;
+  uint32_t length = 0;
+  if (!jx_get_os_user_cache_path(&text, &length)) return std::string();
+  std::string folder(text, length);
+  jx_free(text);
+  return folder;
+}
+
 }  // namespace
+
+namespace jx {
+
+AppConfigStore::AppConfigStore(FolderSource user_folder) : user_folder_(user_folder) {}
+
+void AppConfigStore::Set(std::string_view root, std::string_view config_path) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  if (!settable_) return;
+  settable_ = false;
+  // The normaliser collapses a doubled "/", so a root that ends in one
+  // already keeps exactly one.
+  root_ = root.empty() ? std::string() : FixPathText(std::string(root) + "/");
+  config_path_ = FixPathText(config_path);
+}
+
+AppConfigPaths AppConfigStore::Get() const {
+  AppConfigPaths paths;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    paths = {root_, config_path_};
+  }
+  if (paths.root.empty()) paths.root = user_folder_();
+  if (paths.config_path.empty()) paths.config_path = paths.root + kConfigFileName;
+  return paths;
+}
+
+AppConfigStore& ProcessAppConfig() {
+  static auto* store = new AppConfigStore(&UserAppDataFolder);  // outlives every caller
+  return *store;
+}
+
+ConfigTable LoadConfigTable(const std::string& path) {
+  ConfigTable table;
+  jx_mem_pool_t pool = jx_mem_pool_create(1024);
+  const jx_ini_entries read = jx_file_ini_read_all(path.c_str(), pool);
+  for (uint32_t i = 0; i < read.count; ++i) {
+    const jx_ini_entry& entry = read.entries[i];
+    table[entry.section][entry.key] = entry.value;
+  }
+  jx_mem_pool_destory(pool);
+  return table;
+}
+
+std::string_view ConfigValue(const ConfigTable& table, std::string_view section,
+                             std::string_view key) {
+  const auto found_section = table.find(section);
+  if (found_section == table.end()) return std::string_view();
+  const auto found_key = found_section->second.find(key);
+  if (found_key == found_section->second.end()) return std::string_view();
+  return found_key->second;
+}
+
+}  // namespace jx
 
 extern "C" {
 
@@ -100,5 +169,22 @@ jx_ini_entries jx_file_ini_read_all(const char* path, jx_mem_pool_t pool) {
     return jx_ini_entries{entries, static_cast<uint32_t>(lines.size())};
   });
 }
+
+void jx_set_app_config(const char* root, const char* config_path) {
+  jx::Guarded([&] {
+    jx::ProcessAppConfig().Set(root != nullptr ? root : "",
+                               config_path != nullptr ? config_path : "");
+  });
+}
+
+jx_app_config jx_get_app_config(void) {
+  return jx::Guarded(jx_app_config{}, [] {
+    const jx::AppConfigPaths paths = jx::ProcessAppConfig().Get();
+    return jx_app_config{jx::CopyForCaller(paths.root, kThisFile, __LINE__),
+                         jx::CopyForCaller(paths.config_path, kThisFile, __LINE__)};
+  });
+}
+
+const char* jx_version(void) { return kVersion; }
 
 }  // extern "C"

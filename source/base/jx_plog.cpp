@@ -1,12 +1,16 @@
-// The log record and its write path: level filter, line layout, the queue
-// with its backlog limits and the wake-up of the writer.
+// The log record and its write path (level filter, line layout, the queue
+// with its backlog limits and the wake-up of the writer), the writer's loop,
+// and the set-up of the process-wide log.
 #include "base/jx_plog.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <future>
+#include <thread>
 
 #include "base/jx_calendar.h"
+#include "base/jx_config_internal.h"
 #include "base/jx_guard.h"
 #include "base/jx_scoped_lock.h"
 #include "base/jx_string.h"
@@ -35,6 +39,27 @@ constexpr size_t kHeadReserve = 96;
 std::string_view TextOrEmpty(const char* text) {
   return text != nullptr ? std::string_view(text) : std::string_view();
 }
+
+constexpr char kThisFile[] = "source/base/jx_plog";
+
+// "[%04d-%02d-%02d %02d:%02d:%02d:%03d][P%lld T%lld]" of a time and a thread
+// of this process.
+void AppendHead(std::string* line, int64_t wall_milliseconds, int64_t thread_id) {
+  line->push_back('[');
+  AppendLocalStamp(line, wall_milliseconds, ' ', ':');
+  line->append("][P");
+  AppendZeroPadded(line, jx_get_current_process_id(), 0);
+  line->append(" T");
+  AppendZeroPadded(line, thread_id, 0);
+  line->push_back(']');
+}
+
+// A setting of the configuration file's unnamed section, read as an int.
+int ConfigInteger(const ConfigTable& table, std::string_view key) {
+  return static_cast<int>(TextToInteger(ConfigValue(table, "", key), 10));
+}
+
+int PositiveOr(int value, int fallback) { return value > 0 ? value : fallback; }
 
 std::string FormatText(const char* format, va_list args) {
   char small[256];
@@ -90,16 +115,11 @@ bool LogContext::Write(int level, std::string_view module, std::string_view loca
 
 std::string LogContext::BuildLine(int level, std::string_view module, std::string_view location,
                                   std::string_view message) const {
-  // "[%04d-%02d-%02d %02d:%02d:%02d:%03d][P%lld T%lld]" then "[%c:%04X][%s][%s] %s\n".
+  // The head, then "[%c:%04X][%s][%s] %s\n".
   std::string line;
   line.reserve(kHeadReserve + location.size() + module.size() + message.size());
+  AppendHead(&line, clock_.wall_milliseconds(), jx_get_current_thread_id());
   line.push_back('[');
-  AppendLocalStamp(&line, clock_.wall_milliseconds(), ' ', ':');
-  line.append("][P");
-  AppendZeroPadded(&line, jx_get_current_process_id(), 0);
-  line.append(" T");
-  AppendZeroPadded(&line, jx_get_current_thread_id(), 0);
-  line.append("][");
   line.push_back(LevelLetter(level));
   line.push_back(':');
   AppendZeroPadded(&line, static_cast<unsigned int>(level), 4, 16);
@@ -130,9 +150,52 @@ void LogContext::JXAddLogForWrite(std::string line) {
   }
   // Signalled after the queue lock is released, and only while the writer is
   // idle, so callers do not contend on the mutex while it writes.
-  if (writer_idle_.load()) {
-    std::lock_guard<std::mutex> hold(wake_mutex_);
-    wake_condition_.notify_all();
+  if (writer_idle_.load()) Wake();
+}
+
+void LogContext::Wake() {
+  std::lock_guard<std::mutex> hold(wake_mutex_);
+  wake_condition_.notify_all();
+}
+
+void LogContext::RunWriter() {
+  jx_set_current_thread_name("jx_log_thread");
+  std::vector<std::string> batch;
+  for (;;) {
+    SetWriterIdle(false);
+    WriteBatch(batch);
+    SetWriterIdle(true);
+    WriteLeakReport();
+    TakeQueued(&batch);
+    if (batch.empty()) {
+      if (stop_writer_.load()) return;
+      WaitForLines();
+    }
+  }
+}
+
+void LogContext::StopWriter() {
+  stop_writer_.store(true);
+  Wake();
+}
+
+void LogContext::WriteBatch(const std::vector<std::string>& batch) {
+  int64_t pace_mark = clock_.wall_milliseconds();
+  for (const std::string& line : batch) {
+    file_.Write(line);
+    const int64_t now = clock_.wall_milliseconds();
+    if (now - pace_mark >= kPaceMilliseconds) {
+      clock_.sleep_milliseconds(kPaceMilliseconds);
+      pace_mark = now;
+    }
+  }
+}
+
+void LogContext::WriteLeakReport() {
+  MemoryTracker::Instance()->QueryLeaks(kLeakAgeMilliseconds, &leaks_);
+  for (const TrackRecord& leak : leaks_) {
+    file_.Write(LeakLine(leak));
+    jx_this_thread_yield();
   }
 }
 
@@ -149,7 +212,30 @@ bool LogContext::QueueIsEmpty() {
 
 void LogContext::WaitForLines() {
   std::unique_lock<std::mutex> hold(wake_mutex_);
-  if (QueueIsEmpty()) wake_condition_.wait(hold);
+  if (QueueIsEmpty() && !stop_writer_.load()) wake_condition_.wait(hold);
+}
+
+std::string LeakLine(const TrackRecord& record) {
+  std::string line = "## memory leak ## ";
+  AppendHead(&line, record.time_ms, record.thread_id);
+  char where[64];
+  std::snprintf(where, sizeof(where), "[%p][", record.address);
+  line.append(where).append(record.file != nullptr ? record.file : "").push_back(':');
+  AppendZeroPadded(&line, record.line, 0);
+  line.append("]\n");
+  return line;
+}
+
+LogSettings LoadLogSettings(const std::string& config_path, const char* folder, const char* module,
+                            int default_level) {
+  const ConfigTable table = LoadConfigTable(config_path);
+  LogSettings settings;
+  settings.folder = TextOrEmpty(folder);
+  settings.module = TextOrEmpty(module);
+  settings.min_level =
+      PositiveOr(ConfigInteger(table, "log.level"), PositiveOr(default_level, JX_LOG_INFO));
+  settings.backup_count = PositiveOr(ConfigInteger(table, "log.count_backup_files"), 5);
+  return settings;
 }
 
 LogContext* InstalledLog() { return installed_log.load(std::memory_order_acquire); }
@@ -162,6 +248,30 @@ bool InstallLog(std::unique_ptr<LogContext> log) {
   log.release();  // lives until the process ends
   return true;
 }
+
+namespace {
+
+// Makes the process-wide log and starts its writer, once. Racing first
+// callers are serialised, so only one log and one writer thread are made.
+void SetUpProcessLog(const char* folder, const char* module, int default_level) {
+  static std::mutex set_up_mutex;
+  std::lock_guard<std::mutex> hold(set_up_mutex);
+  if (InstalledLog() != nullptr) return;
+  auto log = std::make_unique<LogContext>(
+      LoadLogSettings(ProcessAppConfig().Get().config_path, folder, module, default_level));
+  LogContext* installed = log.get();
+  InstallLog(std::move(log));
+  // Returns once the writer runs; it is never joined.
+  std::promise<void> started;
+  std::future<void> running = started.get_future();
+  std::thread([installed, started = std::move(started)]() mutable {
+    started.set_value();
+    installed->RunWriter();
+  }).detach();
+  running.wait();
+}
+
+}  // namespace
 
 }  // namespace jx
 
@@ -179,6 +289,29 @@ bool jx_log_write_log(const char* module, int level, const char* location, const
 int jx_log_min_level(void) {
   const jx::LogContext* log = jx::InstalledLog();
   return log != nullptr ? log->min_level() : JX_LOG_INFO;
+}
+
+bool jx_log_init(const char* folder, const char* module, int default_level) {
+  if (jx::InstalledLog() == nullptr) {
+    jx::Guarded([&] { jx::SetUpProcessLog(folder, module, default_level); });
+  }
+  return true;
+}
+
+char* jx_log_mod(void) {
+  return jx::Guarded<char*>(nullptr, [] {
+    const jx::LogContext* log = jx::InstalledLog();
+    return jx::CopyForCaller(jx::LogModuleName(log != nullptr ? log->settings().module : ""),
+                             jx::kThisFile, __LINE__);
+  });
+}
+
+char* jx_log_path(void) {
+  return jx::Guarded<char*>(nullptr, [] {
+    const jx::LogContext* log = jx::InstalledLog();
+    return jx::CopyForCaller(jx::LogFolder(log != nullptr ? log->settings().folder : ""),
+                             jx::kThisFile, __LINE__);
+  });
 }
 
 }  // extern "C"

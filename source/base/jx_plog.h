@@ -1,9 +1,11 @@
-// The log's state and write path, and JX_LOG, the one way the toolkit writes
-// a record.
+// The log's state, its write path and its writer, and JX_LOG, the one way the
+// toolkit writes a record.
 //
 // LogContext holds everything the callers and the writer thread share. It
-// can be created and fed without any thread, so the queue rules are testable
-// on their own; the process-wide log is simply one installed LogContext.
+// can be created and fed without any thread, and its writer's steps can be
+// called one by one, so the queue and file rules are testable on their own;
+// the process-wide log is simply one installed LogContext with a detached
+// writer thread.
 #ifndef JX_BASE_JX_PLOG_H_
 #define JX_BASE_JX_PLOG_H_
 
@@ -18,7 +20,8 @@
 
 #include "base/jx_lock.h"
 #include "base/jx_log.h"
-#include "base/jx_time.h"
+#include "base/jx_memory_tracker.h"
+#include "base/jx_plog_file.h"
 
 #if defined(__MINGW32__)
 #define JX_PRINTF_LIKE(format_index, first_arg) \
@@ -55,20 +58,6 @@ std::string LogLocation(const char* file, int line, const char* function);
 void LogFormatted(const char* module, int level, const char* file, int line, const char* function,
                   const char* format, ...) noexcept JX_PRINTF_LIKE(6, 7);
 
-// Where the log reads the time: the wall clock for the stamp, the tick clock
-// for the backlog warning. Tests replace them.
-struct LogClock {
-  int64_t (*wall_milliseconds)() = &jx_system_time_milliseconds;
-  int64_t (*tick_milliseconds)() = &jx_clock_tick_milliseconds;
-};
-
-struct LogSettings {
-  std::string module;  // "" means "app"
-  std::string folder;  // "" means the default log folder
-  int min_level = JX_LOG_INFO;
-  int backup_count = 5;
-};
-
 class LogContext {
  public:
   // Queue limits: above kWarnLines waiting lines each new line is preceded by
@@ -100,24 +89,50 @@ class LogContext {
   // warning and discard, then wakes the writer if it is idle.
   void JXAddLogForWrite(std::string line);
 
-  // --- The writer ---
+  // --- The writer: one thread, the only one that touches the file ---
+
+  // The writer's loop: it writes the lines queued so far in one batch, then
+  // the leak report, then takes the next batch, sleeping while there is
+  // none. It names its thread "jx_log_thread". It returns only after
+  // StopWriter, once every line queued before that call has been written.
+  void RunWriter();
+
+  // Asks RunWriter to finish. The process-wide log never does; tests and
+  // benchmarks stop the writers of their own logs.
+  void StopWriter();
+
+  // The writer's steps, public so that tests can take them one at a time.
 
   // The writer clears the idle flag while it writes a batch and sets it
   // afterwards; callers signal the wake condition only while it is set.
   void SetWriterIdle(bool idle) { writer_idle_.store(idle); }
 
+  // Writes `batch` to the file in order. After every 102 ms of writing it
+  // sleeps 102 ms, so under a flood it writes about half of the time.
+  void WriteBatch(const std::vector<std::string>& batch);
+
+  // Writes a leak line for each block the memory tracker reports as older
+  // than a minute, yielding the processor after each.
+  void WriteLeakReport();
+
   // Moves every queued line, oldest first, into `*batch` (emptied first) and
   // leaves the queue empty.
   void TakeQueued(std::vector<std::string>* batch);
 
-  // Blocks until a line is queued, unless one already is. It may also return
-  // spuriously; the writer just looks again. A line queued while the writer
-  // is idle always ends the wait: the queue is checked under the wake mutex,
-  // which callers take to signal.
+  // Blocks until a line is queued or the writer is asked to stop, unless that
+  // has happened already. It may also return spuriously; the writer just
+  // looks again. A line queued while the writer is idle always ends the wait:
+  // the queue is checked under the wake mutex, which callers take to signal.
   void WaitForLines();
 
+  const LogFile& file() const { return file_; }
+
  private:
+  static constexpr int kPaceMilliseconds = 102;
+  static constexpr int64_t kLeakAgeMilliseconds = 60000;
+
   bool QueueIsEmpty();
+  void Wake();
   // A line of the log's own, module "plog", located in JXAddLogForWrite.
   std::string OwnLine(int level, const std::string& location, const char* message) const;
 
@@ -128,7 +143,23 @@ class LogContext {
   std::mutex wake_mutex_;
   std::condition_variable wake_condition_;
   std::atomic<bool> writer_idle_{true};
+  std::atomic<bool> stop_writer_{false};
+  LogFile file_{settings_, clock_};
+  std::vector<TrackRecord> leaks_;  // the writer's, kept to reuse its memory
 };
+
+// "## memory leak ## " and the stamp of the block's allocation time and
+// thread, then "[%p][%s:%d]" of its address, source file and line.
+std::string LeakLine(const TrackRecord& record);
+
+// The settings of a log set up with the host's `folder`, `module` and
+// `default_level` and the configuration file at `config_path`. The keys
+// "log.level" and "log.count_backup_files" of the file's unnamed section win
+// when they read as integers above 0; otherwise the level is `default_level`
+// when above 0, else JX_LOG_INFO, and the backup count 5. Null texts count
+// as "".
+LogSettings LoadLogSettings(const std::string& config_path, const char* folder, const char* module,
+                            int default_level);
 
 // The process-wide log, or null while none is installed.
 LogContext* InstalledLog();

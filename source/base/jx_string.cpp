@@ -2,9 +2,11 @@
 #include "base/jx_string.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <system_error>
 
+#include "base/jx_memory.h"
 #include "base/jx_text.h"
 
 namespace {
@@ -150,6 +152,14 @@ void AppendZeroPadded(std::string* out, long long value, int width, int base) {
   for (const char* c = first; c != last; ++c) {
     out->push_back(*c >= 'a' ? static_cast<char>(*c - 'a' + 'A') : *c);
   }
+}
+
+char* CopyForCaller(std::string_view text, const char* file, int line) {
+  if (text.size() >= static_cast<size_t>(INT32_MAX)) return nullptr;
+  auto* copy =
+      static_cast<char*>(jx_trace_malloc(file, line, static_cast<int>(text.size() + 1), true));
+  std::memcpy(copy, text.data(), text.size());
+  return copy;
 }
 
 double TextToDouble(std::string_view text) {

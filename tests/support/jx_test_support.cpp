@@ -1,6 +1,8 @@
 #include "support/jx_test_support.h"
 
 #include <atomic>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -51,6 +53,29 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+std::string WaitForFileContent(const std::string& path,
+                               const std::function<bool(const std::string&)>& done) {
+  const int64_t deadline = jx_clock_tick_milliseconds() + 60000;
+  std::string content = ReadFile(path);
+  while (!done(content) && jx_clock_tick_milliseconds() < deadline) {
+    jx_this_thread_sleep(2);
+    content = ReadFile(path);
+  }
+  return content;
+}
+
+std::string LogHead(int64_t wall_ms, int64_t thread_id) {
+  const int64_t seconds = wall_ms / 1000;
+  struct tm t {};
+  jx_localtime(&t, &seconds);
+  char head[128];
+  std::snprintf(
+      head, sizeof(head), "[%04d-%02d-%02d %02d:%02d:%02d:%03d][P%lld T%lld]", t.tm_year + 1900,
+      t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, static_cast<int>(wall_ms % 1000),
+      static_cast<long long>(jx_get_current_process_id()), static_cast<long long>(thread_id));
+  return head;
 }
 
 void SetFileTimes(const std::string& path, int64_t seconds) {

@@ -3,6 +3,7 @@
 #define JX_TESTS_SUPPORT_JX_TEST_SUPPORT_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace jx::test {
@@ -28,6 +29,14 @@ class TempDir {
 void WriteFile(const std::string& path, const std::string& content);
 // The whole content of the file at the UTF-8 `path`; "" when it cannot be read.
 std::string ReadFile(const std::string& path);
+// Reads the file at `path` again and again until `done` holds for its content
+// or a minute has passed (a guard against hangs, not a timing check); returns
+// the content read last.
+std::string WaitForFileContent(const std::string& path,
+                               const std::function<bool(const std::string&)>& done);
+// The head of a log line stamped at `wall_ms` by thread `thread_id` of this
+// process: "[YYYY-MM-DD hh:mm:ss:mmm][P<process> T<thread>]", local time.
+std::string LogHead(int64_t wall_ms, int64_t thread_id);
 // Sets the access and write times of the file at the ASCII `path` to
 // `seconds` since 1970 (UTC).
 void SetFileTimes(const std::string& path, int64_t seconds);

@@ -1,0 +1,100 @@
+// The log file: names, rotation and backups.
+#include "base/jx_plog_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "base/jx_config_internal.h"
+#include "base/jx_folder.h"
+#include "base/jx_memory.h"
+
+namespace jx {
+
+namespace {
+
+// Files directly inside `folder`; sub-folders (listed with a final "/") do
+// not count.
+int CountFiles(const std::string& folder) {
+  jx_mem_pool_t pool = jx_mem_pool_create(0);
+  const jx_folder_listing listing = jx_folder_enumerate_all(1, folder.c_str(), pool);
+  const int files = static_cast<int>(
+      std::count_if(listing.entries, listing.entries + listing.count,
+                    [](const char* entry) { return std::string_view(entry).back() != '/'; }));
+  jx_mem_pool_destory(pool);
+  return files;
+}
+
+}  // namespace
+
+std::string LogModuleName(std::string_view module) {
+  return module.empty() ? std::string("app") : std::string(module);
+}
+
+std::string LogFolder(std::string_view folder) {
+  return folder.empty() ? ProcessAppConfig().Get().root + "log/" : std::string(folder);
+}
+
+std::string LogFileName(std::string_view module_name) {
+  return std::string("trace.").append(module_name).append(".blog");
+}
+
+std::string BackupFileName(std::string_view log_file_name, int64_t seconds) {
+  std::tm t{};
+  jx_localtime(&t, &seconds);
+  char stamp[64];
+  std::snprintf(stamp, sizeof(stamp), "%04d_%02d_%02d_%02d_%02d_%02d", t.tm_year + 1900,
+                t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+  return std::string(log_file_name).append(".").append(stamp);
+}
+
+void MakeLogBackup(const std::string& folder, int backup_count, const std::string& file_name,
+                   int64_t now_seconds) {
+  const std::string log_path = folder + file_name;
+  if (!jx_file_exist(log_path.c_str())) return;
+  const std::string backup_folder = folder + kBackupFolderName;
+  if (CountFiles(backup_folder) > backup_count) jx_folder_recursive_remove(backup_folder.c_str());
+  jx_folder_recursive_create(backup_folder.c_str());
+  jx_file_copy(log_path.c_str(), (backup_folder + BackupFileName(file_name, now_seconds)).c_str());
+}
+
+LogFile::LogFile(const LogSettings& settings, const LogClock& clock)
+    : settings_(settings), clock_(clock) {}
+
+LogFile::~LogFile() { Close(); }
+
+void LogFile::Write(std::string_view line) {
+  if (file_ == nullptr || bytes_written_ >= settings_.rotate_bytes) Prepare();
+  if (file_ == nullptr) return;
+  jx_file_write(&file_, line.data(), static_cast<int>(line.size()));
+  jx_file_flush(&file_);
+  bytes_written_ += static_cast<uint32_t>(line.size());
+}
+
+void LogFile::Prepare() {
+  // Names are worked out afresh each time: the default folder follows the
+  // application configuration.
+  const std::string folder = LogFolder(settings_.folder);
+  const std::string file_name = LogFileName(LogModuleName(settings_.module));
+  const std::string path = folder + file_name;
+  jx_folder_recursive_create(folder.c_str());
+  if (file_ != nullptr && bytes_written_ >= settings_.rotate_bytes) {
+    MakeLogBackup(folder, settings_.backup_count, file_name, clock_.wall_seconds());
+    Close();
+    jx_file_remove(path.c_str());
+  }
+  if (file_ == nullptr) {
+    file_ = jx_file_open(path.c_str(), "a+");
+    const long size = jx_file_size(&file_);
+    bytes_written_ = static_cast<uint32_t>(std::min<unsigned long>(size, UINT32_MAX));
+  }
+}
+
+void LogFile::Close() {
+  if (file_ != nullptr) jx_file_close(&file_);
+  file_ = nullptr;
+  bytes_written_ = 0;
+}
+
+}  // namespace jx
