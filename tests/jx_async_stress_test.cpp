@@ -57,7 +57,7 @@ TEST(AsyncStress, FourPostersTwoWorkersAndAStopInTheMiddle) {
   Tally tallies[2];
   std::vector<TaskRecord> records(size_t{kPosters} * kTasksPerPoster);
   std::atomic<int64_t> accepted[2] = {{0}, {0}};
-  std::atomic<int> progress{0};
+  std::atomic<int> posted{0};  // by all posters
 
   std::vector<std::thread> posters;
   for (int p = 0; p < kPosters; ++p) {
@@ -76,12 +76,14 @@ TEST(AsyncStress, FourPostersTwoWorkersAndAStopInTheMiddle) {
           accepted[target].fetch_add(1);
           if (!delayed) ++order[target];
         }
-        if (p == 0) progress.store(i);
+        posted.fetch_add(1);
       }
     });
   }
-  while (progress.load() < kTasksPerPoster / 2) jx_sleep_for(1);
-  ASSERT_TRUE(jx_thread_stop(stopped));
+  while (posted.load() < kPosters * kTasksPerPoster / 2 || tallies[1].ran.load() == 0) {
+    jx_sleep_for(1);
+  }
+  EXPECT_TRUE(jx_thread_stop(stopped));
   const int64_t ran_at_stop = tallies[1].ran.load();
   for (auto& poster : posters) poster.join();
 
@@ -89,7 +91,7 @@ TEST(AsyncStress, FourPostersTwoWorkersAndAStopInTheMiddle) {
   while (tallies[0].ran.load() < accepted[0].load()) jx_sleep_for(1);
   EXPECT_EQ(tallies[0].ran.load(), int64_t{kPosters} * kTasksPerPoster / 2);
   EXPECT_EQ(tallies[0].out_of_order.load(), 0);
-  ASSERT_TRUE(jx_thread_stop(steady));
+  EXPECT_TRUE(jx_thread_stop(steady));
   WaitUntilReleased(steady_loop);
 
   // The stopped worker ran a gapless prefix of each poster's tasks, and after
@@ -97,8 +99,7 @@ TEST(AsyncStress, FourPostersTwoWorkersAndAStopInTheMiddle) {
   WaitUntilReleased(stopped_loop);
   EXPECT_EQ(tallies[1].out_of_order.load(), 0);
   EXPECT_LE(tallies[1].ran.load() - ran_at_stop, 1);
-  EXPECT_LT(tallies[1].ran.load(), accepted[1].load());
-  EXPECT_GT(tallies[1].ran.load(), 0);
+  EXPECT_LE(tallies[1].ran.load(), accepted[1].load());
 }
 
 // Two workers that await each other, round after round.
