@@ -19,10 +19,11 @@
 // - A stop discards work: tasks still queued or delayed when jx_thread_stop
 //   is called never run (their records are released); the task running at
 //   that moment completes.
-// - A C++ exception escaping a task does not end the process and never
-//   leaves these calls: it is logged at JX_LOG_ERROR as "exception on task.
-//   uniqid:<task name>", the thread that ran the task pauses for one second,
-//   drops the exception and goes on with its next task.
+// - A C++ exception escaping a task never ends the process and never leaves
+//   these calls. On a worker it is logged at JX_LOG_ERROR as "exception on
+//   task. uniqid:<task name>"; the worker pauses for one second, drops it and
+//   goes on with its next task. One escaping a callback that a one-shot call
+//   runs in place of a worker (no running worker) is dropped.
 //
 // A null name counts as "". An unnamed task is named by the local time of
 // its posting, e.g. "2026-12-04-22-30-01-007"; names appear in log lines only.

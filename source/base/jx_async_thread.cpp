@@ -4,7 +4,6 @@
 #include <future>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <thread>
 
 #include "base/jx_async.h"
@@ -109,12 +108,13 @@ void RunWorker(const std::string& name, const std::shared_ptr<std::atomic<int64_
   } while (!loop->IsStopped());
 }
 
-// Posts to a running worker; false when `thread_id` is none.
-template <class PostFn>
-bool PostToWorker(int64_t thread_id, const PostFn& post) {
+// The answer of `use` on the loop of the running worker `thread_id`; false
+// when there is none.
+template <class Use>
+bool WithWorker(int64_t thread_id, const Use& use) {
   return Guarded(false, [&] {
     const std::shared_ptr<AsyncLoop> loop = AsyncMgr::Instance()->GetThread(thread_id);
-    return loop != nullptr && post(*loop);
+    return loop != nullptr && use(*loop);
   });
 }
 
@@ -142,24 +142,24 @@ bool jx_thread_stop(int64_t thread_id) {
 }
 
 bool jx_thread_task_post(int64_t thread_id, const jx_task_callback* callback, const char* name) {
-  return jx::PostToWorker(thread_id, [&](jx::AsyncLoop& loop) {
+  return jx::WithWorker(thread_id, [&](jx::AsyncLoop& loop) {
     return loop.Post(jx::CallbackTask(callback), jx::TextOrEmpty(name));
   });
 }
 
 bool jx_thread_task_delay(int64_t thread_id, const jx_task_callback* callback, int64_t delay_ms,
                           const char* name) {
-  return jx::PostToWorker(thread_id, [&](jx::AsyncLoop& loop) {
+  return jx::WithWorker(thread_id, [&](jx::AsyncLoop& loop) {
     return loop.PostDelay(jx::CallbackTask(callback), delay_ms, jx::TextOrEmpty(name));
   });
 }
 
 bool jx_thread_has_task(int64_t thread_id) {
-  return jx::PostToWorker(thread_id, [](jx::AsyncLoop& loop) { return loop.HasTask(); });
+  return jx::WithWorker(thread_id, [](jx::AsyncLoop& loop) { return loop.HasTask(); });
 }
 
 bool jx_thread_has_delay_task(int64_t thread_id) {
-  return jx::PostToWorker(thread_id, [](jx::AsyncLoop& loop) { return loop.HasDelayTask(); });
+  return jx::WithWorker(thread_id, [](jx::AsyncLoop& loop) { return loop.HasDelayTask(); });
 }
 
 void jx_execute(const jx_task_callback* callback, int64_t thread_id, const char* name) {
