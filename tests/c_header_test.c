@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "base/jx_async.h"
 #include "base/jx_config.h"
 #include "base/jx_debug.h"
 #include "base/jx_file.h"
@@ -74,10 +75,19 @@ static int ConfigWorksFromC(void) {
   jx_free(folder);
   return ok;
 }
+_Static_assert(offsetof(jx_task_callback, user_data) == 0 &&
+                   offsetof(jx_task_callback, func) == sizeof(void*) &&
+                   sizeof(jx_task_callback) == 2 * sizeof(void*),
+               "a task callback is user data, then the function");
+
+static void Count(void* counter) { ++*(int*)counter; }
 
 int main(void) {
   char path[] = "C:\\data\\\\app\\.\\logs\\";
   unsigned int length = fix_file_path(path, 0);
+  int calls = 0;
+  const jx_task_callback count = {&calls, Count};
+  jx_execute(&count, -1, "no such worker");
   jx_lock_t lock = jx_lock_create();
   char* block = (char*)jx_malloc(16, true);
   jx_mem_pool_t pool = jx_mem_pool_create(0);
@@ -91,7 +101,7 @@ int main(void) {
            !jx_log_write_log("jx", JX_LOG_FATAL, "c", "refused before set-up") &&
            jx_log_min_level() == JX_LOG_INFO &&
            jx_get_os_user_root_path(&folder, &folder_length) && folder[folder_length - 1] == '/' &&
-           jx_process_is_alive(jx_get_current_process_id());
+           jx_process_is_alive(jx_get_current_process_id()) && calls == 1;
   jx_lock_lock(lock);
   jx_lock_unlock(lock);
   jx_lock_destory(lock);

@@ -1,0 +1,136 @@
+// jx::AsyncLoop: the task queue of one worker thread. Any thread posts tasks,
+// to run as soon as possible or after a delay; the owning thread runs them
+// one per FetchTask2Run, in posting order, and sleeps on a condition variable
+// while there is nothing to do.
+#ifndef JX_BASE_JX_ASYNC_LOOP_H_
+#define JX_BASE_JX_ASYNC_LOOP_H_
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/jx_lock.h"
+#include "base/jx_time.h"
+
+namespace jx {
+
+class AsyncLoop;
+
+// One unit of work.
+struct AsyncTask {
+  std::function<void()> func;        // skipped when empty
+  std::string uniqid;                // the poster's name, or a time-stamp name
+  std::shared_ptr<AsyncLoop> owner;  // keeps the loop alive while the task is queued
+};
+
+// One entry of the delay queue, due at postTick + delay on the tick clock.
+struct DelayTask {
+  AsyncTask task;
+  int64_t delay;     // milliseconds, > 0
+  int64_t postTick;  // tick clock when posted
+};
+
+// The name of an unnamed task: the local time of `wall_milliseconds` as
+// "2026-12-04-22-30-01-007".
+std::string TimeStampName(int64_t wall_milliseconds);
+
+// Always created as a shared object (std::make_shared): tasks hold strong
+// references to their loop. Post, PostDelay, Wakeup, HasTask, HasDelayTask,
+// Stop and IsStopped are safe from any thread; FetchTask2Run belongs to the
+// owning thread alone, so tasks of one loop never overlap. No lock is held
+// while a task runs.
+class AsyncLoop : public std::enable_shared_from_this<AsyncLoop> {
+ public:
+  using TickClock = int64_t (*)();
+
+  // Longer delays are cut to this (about 24.8 days): the wait towards the
+  // next due task is computed in 32 bits.
+  static constexpr int64_t kMaxDelay = INT32_MAX;
+
+  // `name` appears in the loop's log lines. `tick` is the clock of delays and
+  // of the overload warnings; tests replace it.
+  explicit AsyncLoop(std::string name, TickClock tick = &jx_clock_tick_milliseconds);
+  virtual ~AsyncLoop();
+  AsyncLoop(const AsyncLoop&) = delete;
+  AsyncLoop& operator=(const AsyncLoop&) = delete;
+
+  const std::string& name() const { return name_; }
+
+  // Appends a copy of `func` to the run queue and wakes the owner. An empty
+  // `name` gets a time-stamp name. Never runs the task before returning.
+  // Returns true, also on a stopped loop, which drops the task.
+  bool Post(const std::function<void()>& func, const std::string& name);
+
+  // As Post, but the task joins the run queue once `delay` milliseconds have
+  // passed on the tick clock: never earlier, later when the owner is busy. A
+  // delay of 0 or less is a plain Post. Returns true.
+  bool PostDelay(const std::function<void()>& func, int64_t delay, const std::string& name);
+
+  // Makes a waiting owner look at its queues again (posts a task that does
+  // nothing).
+  void Wakeup();
+
+  bool HasTask();       // the run queue is not empty
+  bool HasDelayTask();  // the delay queue is not empty
+
+  // Owner only. Runs at most one task from the run queue, moves delayed tasks
+  // that are due to the end of the run queue, and then, if `wait` is set and
+  // the run queue is empty, sleeps until a task is posted, the next delayed
+  // task is due or `max_wait` milliseconds have passed (no limit when
+  // `max_wait` is 0 or less and nothing is delayed). A task's exception is
+  // logged and, after a pause of one second, rethrown here.
+  void FetchTask2Run(bool wait, int32_t max_wait);
+
+  // Ends the loop for good: the queued and delayed tasks are released without
+  // running, later posts are dropped, and the owner stops waiting. A task
+  // that is running completes. Call it with a strong reference held.
+  void Stop();
+  bool IsStopped() const { return stopped_.load(); }
+
+ private:
+  bool fetchOneTask(AsyncTask* task);
+  void RunTaskFunc(const AsyncTask& task);
+  int64_t peekTaskViaDelayTasks();
+  void WaitForNewTask(int64_t wait);
+  bool taskCVPreWait();
+
+  AsyncTask MakeTask(const std::function<void()>& func, const std::string& name);
+  void NotifyOwner();
+  // Logs a long queue, at most once a second across both queues.
+  void CheckOverload(size_t length, const char* queue_name);
+  // The delay queue is a binary min-heap on due time.
+  void SiftUpDelayTask(size_t index);
+  void RemoveRootDelayTask();
+
+  // Publishes the queue lengths for lock-free looks (under the task lock).
+  void UpdateLengths();
+
+  const std::string name_;
+  const TickClock tick_;
+  int64_t last_overload_check_ = 0;  // owner only
+  jx_lock_t task_lock_;              // guards the queues and the values written with them
+  std::list<AsyncTask> tasks_;
+  std::vector<DelayTask> delay_tasks_;
+  // Written under the task lock, read without it by the owner to skip the
+  // lock when the answer is known: only the owner (or a stop) takes tasks
+  // out, so a non-zero run length stays true; and while the delay queue is
+  // empty the next delay wait is 0 or less, so a delayed task posted after
+  // the owner saw it empty wakes it.
+  std::atomic<size_t> run_length_{0};
+  std::atomic<size_t> delay_length_{0};
+  std::atomic<int32_t> next_delay_wait_{0};
+  std::atomic<bool> stopped_{false};
+  std::atomic<bool> owner_waiting_{false};  // raised under the wake mutex while it waits
+  std::mutex wake_mutex_;
+  std::condition_variable wake_condition_;
+};
+
+}  // namespace jx
+
+#endif  // JX_BASE_JX_ASYNC_LOOP_H_
