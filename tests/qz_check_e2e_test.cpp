@@ -27,20 +27,12 @@ using jx::test::OnWindows;
 using jx::test::ProcessResult;
 using jx::test::ReadFile;
 using jx::test::RunProcess;
+using jx::test::Md5Of;
 using jx::test::TempDir;
 using jx::test::WriteFile;
 
 // Relative path and content of each file of a version, in manifest order.
 using Files = std::vector<std::pair<std::string, std::string>>;
-
-std::string Md5Of(const std::string& content) {
-  char* out = nullptr;
-  uint32_t length = 0;
-  jx_md5_string(content.data(), static_cast<uint32_t>(content.size()), &out, &length);
-  std::string hex(out, length);
-  jx_free(out);
-  return hex;
-}
 
 // Writes the files of a version into `folder` with a manifest listing them.
 void MakeVersion(const std::string& folder, const Files& files) {

@@ -17,17 +17,9 @@
 
 namespace {
 
+using jx::test::Md5Of;
 using jx::test::TempDir;
 using jx::test::WriteFile;
-
-std::string Md5Of(const std::string& content) {
-  char* out = nullptr;
-  uint32_t length = 0;
-  jx_md5_string(content.data(), static_cast<uint32_t>(content.size()), &out, &length);
-  std::string hex(out, length);
-  jx_free(out);
-  return hex;
-}
 
 std::vector<std::string> LinesOf(const std::string& content) {
   TempDir dir;

@@ -14,6 +14,8 @@
 #include <utime.h>
 #endif
 
+#include "base/jx_md5.h"
+#include "base/jx_memory.h"
 #include "base/jx_thread.h"
 #include "base/jx_time.h"
 
@@ -102,6 +104,15 @@ bool MakeFolderLink(const std::string& link, const std::string& target) {
   fs::create_directory_symlink(FromUtf8(target), FromUtf8(link), error);
   return !error;
 #endif
+}
+
+std::string Md5Of(const std::string& content) {
+  char* out = nullptr;
+  uint32_t length = 0;
+  jx_md5_string(content.data(), static_cast<uint32_t>(content.size()), &out, &length);
+  std::string hex(out, length);
+  jx_free(out);
+  return hex;
 }
 
 bool OnWindows() {

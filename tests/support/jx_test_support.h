@@ -40,6 +40,8 @@ std::string LogHead(int64_t wall_ms, int64_t thread_id);
 // Sets the access and write times of the file at the ASCII `path` to
 // `seconds` since 1970 (UTC).
 void SetFileTimes(const std::string& path, int64_t seconds);
+// The 32 lower-case hex characters of the MD5 of `content`.
+std::string Md5Of(const std::string& content);
 // True where the tests run on Windows (under Wine here).
 bool OnWindows();
 // Makes `link` a symbolic link to the folder `target` (both UTF-8). False
