@@ -375,3 +375,37 @@ TEST(Verification, ToleratesHostileManifests) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Call {
+  int count = 0;
+  void* user = nullptr;
+  int code = -1;
+  std::string texts[3];
+};
+
+void Record(void* user, int code, const char* text1, const char* text2, const char* report) {
+  auto* call = static_cast<Call*>(user);
+  ++call->count;
+  call->user = user;
+  call->code = code;
+  call->texts[0] = text1;
+  call->texts[1] = text2;
+  call->texts[2] = report;
+}
+
+TEST(CheckEntry, CallsBackOnceWithTextsThatAreNeverNull) {
+  CheckLog log;
+  Call call;
+  mird_check(&call, Record);
+  EXPECT_EQ(call.count, 1);
+  EXPECT_EQ(call.user, &call);
+  EXPECT_TRUE(call.code == QZ_CHECK_OK || call.code == QZ_CHECK_FILES_MISMATCH);
+  EXPECT_EQ(call.texts[0], "");
+  EXPECT_EQ(call.texts[1], "");
+  mird_check(nullptr, nullptr);  // runs, reports to nobody
+  log.Take();
+}
+
+}  // namespace
