@@ -195,17 +195,18 @@ TEST_F(Tool, LogsTheChecksLinesIntoTheFolderGiven) {
   EXPECT_EQ(run.exit_code, 1) << run.err;
   const std::string log_file = dir_ / "log/trace.mird-check.blog";
   EXPECT_NE(run.out.find("log      " + log_file + "\n"), std::string::npos) << run.out;
-  const std::string log = ReadFile(log_file);
+  const std::string log = ReadFile(log_file);  // lines end in CR LF on Windows
   const std::string located =
       R"(\]\[qz_check_trelm_version\.cpp\(\d+\)QZCheckVersionFilesMD5Check\]\[jx\] )";
   EXPECT_TRUE(std::regex_search(
       log, std::regex(R"(\[E:0400)" + located + R"(\[dest\] file NOT match MD5! -> b\.txt, \[)" +
-                      Md5Of("b") + ", " + Md5Of("B") + R"(\]\n)")))
+                      Md5Of("b") + ", " + Md5Of("B") + R"(\]\r?\n)")))
       << log;
   EXPECT_TRUE(std::regex_search(
       log, std::regex(R"(\[E:0400)" + located + R"(\[dest\] file info match MD5! -> 1, \d+)")))
       << log;
   EXPECT_EQ(log.find("a.txt"), std::string::npos);
+  EXPECT_NE(log.find("[mird-check] checking " + app + "3.0.0.0/"), std::string::npos);
   EXPECT_NE(log.find("[mird-check] check finished with code 1001 (run "), std::string::npos);
 }
 

@@ -74,7 +74,7 @@ Outcome RunLibraryCheck(const std::string& log_folder) {
   const LibraryLog log =
       log_folder.empty() ? LibraryLog() : LibraryLog(library, FolderArgument(log_folder));
   outcome.log_file = log.file();
-  log.Write("checking the installed version");
+  log.Write("checking " + outcome.folder);
 
   Callback callback;
   check(&callback, &Receive);
