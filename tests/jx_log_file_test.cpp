@@ -20,7 +20,7 @@
 
 namespace {
 
-using jx::test::ReadFile;
+using jx::test::ReadTextFile;
 using jx::test::WriteFile;
 
 constexpr int64_t kSomeSecond = 1735808701;  // early January 2025 in every time zone
@@ -95,14 +95,14 @@ TEST_F(LogFileTest, MakesTheFolderOnTheFirstLineAndAppendsToWhatEarlierRunsLeft)
     EXPECT_TRUE(file.is_open());
     EXPECT_EQ(file.bytes_written(), 20u);
   }
-  EXPECT_EQ(ReadFile(LogPath()), Line(1));
+  EXPECT_EQ(ReadTextFile(LogPath()), Line(1));
 
   settings_.module = "mod";
   WriteFile(settings_.folder + "trace.mod.blog", "earlier\n");
   jx::LogFile file(settings_, clock_);
   file.Write(Line(2));
   EXPECT_EQ(file.bytes_written(), 8u + 20u);
-  EXPECT_EQ(ReadFile(settings_.folder + "trace.mod.blog"), "earlier\n" + Line(2));
+  EXPECT_EQ(ReadTextFile(settings_.folder + "trace.mod.blog"), "earlier\n" + Line(2));
 }
 
 TEST_F(LogFileTest, BacksTheFullFileUpUnderTheLocalTimeAndStartsAfresh) {
@@ -113,8 +113,8 @@ TEST_F(LogFileTest, BacksTheFullFileUpUnderTheLocalTimeAndStartsAfresh) {
   file.Write(Line(6));
   EXPECT_EQ(FilesIn(BackupFolder()),
             std::vector<std::string>{ExpectedBackupName("trace.app.blog", kSomeSecond)});
-  EXPECT_EQ(ReadFile(BackupPath(kSomeSecond)), Lines(1, 5));
-  EXPECT_EQ(ReadFile(LogPath()), Line(6));
+  EXPECT_EQ(ReadTextFile(BackupPath(kSomeSecond)), Lines(1, 5));
+  EXPECT_EQ(ReadTextFile(LogPath()), Line(6));
   EXPECT_EQ(file.bytes_written(), 20u);
 }
 
@@ -138,7 +138,7 @@ TEST_F(LogFileTest, WipesTheBackupsOnceThereAreMoreThanTheBackupCount) {
   EXPECT_EQ(FilesIn(BackupFolder()),
             std::vector<std::string>{ExpectedBackupName("trace.app.blog", kSomeSecond + 7)});
   EXPECT_FALSE(jx_folder_exist((BackupFolder() + "kept/").c_str()));
-  EXPECT_EQ(ReadFile(BackupPath(kSomeSecond + 7)), Lines(1, 5));
+  EXPECT_EQ(ReadTextFile(BackupPath(kSomeSecond + 7)), Lines(1, 5));
 }
 
 TEST_F(LogFileTest, SkipsASecondBackupInTheSameSecondButStillStartsAfresh) {
@@ -149,8 +149,8 @@ TEST_F(LogFileTest, SkipsASecondBackupInTheSameSecondButStillStartsAfresh) {
   file.Write(Line(11));  // second rotation, same second: the copy is refused
   EXPECT_EQ(FilesIn(BackupFolder()),
             std::vector<std::string>{ExpectedBackupName("trace.app.blog", kSomeSecond)});
-  EXPECT_EQ(ReadFile(BackupPath(kSomeSecond)), Lines(1, 5));
-  EXPECT_EQ(ReadFile(LogPath()), Line(11));
+  EXPECT_EQ(ReadTextFile(BackupPath(kSomeSecond)), Lines(1, 5));
+  EXPECT_EQ(ReadTextFile(LogPath()), Line(11));
 }
 
 TEST_F(LogFileTest, BacksUpAFileThatEarlierRunsLeftOversizedAfterItsFirstLine) {
@@ -160,8 +160,8 @@ TEST_F(LogFileTest, BacksUpAFileThatEarlierRunsLeftOversizedAfterItsFirstLine) {
   file.Write(Line(1));  // appended: the size is only learnt on opening
   EXPECT_EQ(file.bytes_written(), 170u);
   file.Write(Line(2));
-  EXPECT_EQ(ReadFile(BackupPath(kSomeSecond)), earlier + Line(1));
-  EXPECT_EQ(ReadFile(LogPath()), Line(2));
+  EXPECT_EQ(ReadTextFile(BackupPath(kSomeSecond)), earlier + Line(1));
+  EXPECT_EQ(ReadTextFile(LogPath()), Line(2));
 }
 
 TEST_F(LogFileTest, StartsAfreshWithoutABackupWhenTheFileWasDeletedUnderneath) {
@@ -171,7 +171,7 @@ TEST_F(LogFileTest, StartsAfreshWithoutABackupWhenTheFileWasDeletedUnderneath) {
   ASSERT_TRUE(jx_file_remove(LogPath().c_str()));
   file.Write(Line(6));
   EXPECT_EQ(FilesIn(BackupFolder()), std::vector<std::string>{});
-  EXPECT_EQ(ReadFile(LogPath()), Line(6));
+  EXPECT_EQ(ReadTextFile(LogPath()), Line(6));
 }
 
 TEST_F(LogFileTest, DropsLinesWhileTheFolderCannotBeMadeAndWritesOnceItCan) {
@@ -186,7 +186,7 @@ TEST_F(LogFileTest, DropsLinesWhileTheFolderCannotBeMadeAndWritesOnceItCan) {
   ASSERT_TRUE(jx_file_remove(blocker.c_str()));
   file.Write(Line(4));
   EXPECT_TRUE(file.is_open());
-  EXPECT_EQ(ReadFile(LogPath()), Line(4));
+  EXPECT_EQ(ReadTextFile(LogPath()), Line(4));
 }
 
 TEST_F(LogFileTest, LosesLinesOnAFullDiskAndWritesAgainAfterTheNextRotation) {
@@ -202,8 +202,8 @@ TEST_F(LogFileTest, LosesLinesOnAFullDiskAndWritesAgainAfterTheNextRotation) {
   EXPECT_EQ(file.bytes_written(), 100u);
   file.Write(Line(6));  // rotates: the device is not copied, the link is removed
   EXPECT_FALSE(std::filesystem::is_symlink(LogPath()));
-  EXPECT_EQ(ReadFile(LogPath()), Line(6));
-  EXPECT_EQ(ReadFile(BackupPath(kSomeSecond)), "");
+  EXPECT_EQ(ReadTextFile(LogPath()), Line(6));
+  EXPECT_EQ(ReadTextFile(BackupPath(kSomeSecond)), "");
 }
 
 TEST(LogBackup, DoesNothingWithoutALogFile) {

@@ -174,7 +174,7 @@ class WrittenLog {
   std::vector<std::string> Stop() {
     log_.StopWriter();
     writer_.join();
-    return SplitLines(jx::test::ReadFile(path()));
+    return SplitLines(jx::test::ReadTextFile(path()));
   }
 
  private:
@@ -261,7 +261,7 @@ TEST(LogWriter, SleepsAfterEvery102MillisecondsOfWriting) {
                                        Numbered(5)};
   log.WriteBatch(batch);
   EXPECT_EQ(sleeps, (std::vector<int>{102, 102}));
-  EXPECT_EQ(jx::test::ReadFile(dir / "trace.app.blog"),
+  EXPECT_EQ(jx::test::ReadTextFile(dir / "trace.app.blog"),
             Numbered(1) + Numbered(2) + Numbered(3) + Numbered(4) + Numbered(5));
   EXPECT_EQ(log.file().bytes_written(), 5 * Numbered(1).size());
 }

@@ -23,8 +23,11 @@
 // folder as "trace.<module>.blog.<YYYY_MM_DD_hh_mm_ss>" (local time), then
 // deleted and started afresh. Backups pile up until the backup folder holds
 // more than the backup count, and then it is emptied before the next one. The
-// writer pauses 102 ms after every 102 ms of writing. There is no shutdown or
-// flush call: lines still queued when the process ends are lost.
+// writer pauses 102 ms after every 102 ms of writing. The file is opened in
+// the C runtime's text mode ("a+"), so on Windows each line ends in "\r\n" on
+// disk; the size counted towards the 20 MiB is that of the lines as built.
+// There is no shutdown or flush call: lines still queued when the process
+// ends are lost.
 #ifndef JX_BASE_JX_LOG_H_
 #define JX_BASE_JX_LOG_H_
 

@@ -57,13 +57,25 @@ std::string ReadFile(const std::string& path) {
   return content.str();
 }
 
+std::string ReadTextFile(const std::string& path) {
+  std::string content = ReadFile(path);
+  if (!OnWindows()) return content;
+  std::string text;
+  for (size_t i = 0; i < content.size(); ++i) {
+    if (!(content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n')) {
+      text.push_back(content[i]);
+    }
+  }
+  return text;
+}
+
 std::string WaitForFileContent(const std::string& path,
                                const std::function<bool(const std::string&)>& done) {
   const int64_t deadline = jx_clock_tick_milliseconds() + 60000;
-  std::string content = ReadFile(path);
+  std::string content = ReadTextFile(path);
   while (!done(content) && jx_clock_tick_milliseconds() < deadline) {
     jx_this_thread_sleep(2);
-    content = ReadFile(path);
+    content = ReadTextFile(path);
   }
   return content;
 }

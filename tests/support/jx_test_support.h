@@ -29,7 +29,10 @@ class TempDir {
 void WriteFile(const std::string& path, const std::string& content);
 // The whole content of the file at the UTF-8 `path`; "" when it cannot be read.
 std::string ReadFile(const std::string& path);
-// Reads the file at `path` again and again until `done` holds for its content
+// The content of a file written in the C runtime's text mode, such as the
+// log file: on Windows its "\r\n" read back as "\n".
+std::string ReadTextFile(const std::string& path);
+// Reads the text file at `path` again and again until `done` holds for its content
 // or a minute has passed (a guard against hangs, not a timing check); returns
 // the content read last.
 std::string WaitForFileContent(const std::string& path,
