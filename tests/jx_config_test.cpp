@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "base/jx_config_internal.h"
@@ -118,29 +116,6 @@ TEST(AppConfigStore, TakesOnlyTheFirstSetEvenWhenItWasEmpty) {
   store.Set("", "");
   store.Set("/srv/app", "/srv/app.ini");
   EXPECT_EQ(Get(store), Paths("/home/u/.config/", "/home/u/.config/app_base_config.ini"));
-
-  jx::AppConfigStore racing(&FakeUserFolder);
-  std::vector<std::thread> threads;
-  for (int i = 0; i < 4; ++i) {
-    threads.emplace_back([&racing, i] {
-      racing.Set("/r" + std::to_string(i), "");
-      Get(racing);
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  const std::string root = Get(racing).first;
-  EXPECT_TRUE(root == "/r0/" || root == "/r1/" || root == "/r2/" || root == "/r3/") << root;
-}
-
-TEST(ConfigTable, KeepsTheLastValueOfEachSectionAndKey) {
-  jx::test::TempDir dir;
-  jx::test::WriteFile(dir / "a.ini", "k=1\nk=2\n[s]\nk=3\n");
-  const jx::ConfigTable table = jx::LoadConfigTable(dir / "a.ini");
-  EXPECT_EQ(jx::ConfigValue(table, "", "k"), "2");
-  EXPECT_EQ(jx::ConfigValue(table, "s", "k"), "3");
-  EXPECT_EQ(jx::ConfigValue(table, "s", "missing"), "");
-  EXPECT_EQ(jx::ConfigValue(table, "missing", "k"), "");
-  EXPECT_TRUE(jx::LoadConfigTable(dir / "none.ini").empty());
 }
 
 std::pair<std::string, std::string> TakeAppConfig() {

@@ -63,7 +63,7 @@ TEST(TicketLock, DestroyWhileHeldReleasesAtTheLastUnlock) {
   });
   WaitForQueue(lock, 2);
   jx_lock_destory(lock);
-  EXPECT_EQ(jx::LockQueueLength(lock), 2);  // still alive: held and awaited
+  EXPECT_EQ(jx::LockQueueLength(lock), 2);        // still alive: held and awaited
   std::thread late([&] { jx_lock_lock(lock); });  // destroyed: returns at once
   late.join();
   jx_lock_unlock(lock);

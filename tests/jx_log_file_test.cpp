@@ -164,16 +164,6 @@ TEST_F(LogFileTest, BacksUpAFileThatEarlierRunsLeftOversizedAfterItsFirstLine) {
   EXPECT_EQ(ReadTextFile(LogPath()), Line(2));
 }
 
-TEST_F(LogFileTest, StartsAfreshWithoutABackupWhenTheFileWasDeletedUnderneath) {
-  if (jx::test::OnWindows()) GTEST_SKIP() << "Windows refuses to delete the open file";
-  jx::LogFile file(settings_, clock_);
-  WriteLines(file, 1, 5);
-  ASSERT_TRUE(jx_file_remove(LogPath().c_str()));
-  file.Write(Line(6));
-  EXPECT_EQ(FilesIn(BackupFolder()), std::vector<std::string>{});
-  EXPECT_EQ(ReadTextFile(LogPath()), Line(6));
-}
-
 TEST_F(LogFileTest, DropsLinesWhileTheFolderCannotBeMadeAndWritesOnceItCan) {
   const std::string blocker = dir_ / "blocked";
   settings_.folder = blocker + "/logs/";
@@ -206,23 +196,10 @@ TEST_F(LogFileTest, LosesLinesOnAFullDiskAndWritesAgainAfterTheNextRotation) {
   EXPECT_EQ(ReadTextFile(BackupPath(kSomeSecond)), "");
 }
 
-TEST(LogBackup, DoesNothingWithoutALogFile) {
-  jx::test::TempDir dir;
-  jx::MakeLogBackup(dir.path(), 5, "trace.app.blog", kSomeSecond);
-  EXPECT_FALSE(jx_folder_exist((dir / "blog_backup/").c_str()));
-}
-
-TEST(LogNames, FollowTheModuleAndTheApplicationRoot) {
-  EXPECT_EQ(jx::LogModuleName(""), "app");
-  EXPECT_EQ(jx::LogModuleName("svc"), "svc");
-  EXPECT_EQ(jx::LogFileName("app"), "trace.app.blog");
-  EXPECT_EQ(jx::LogFolder("D:/logs/"), "D:/logs/");
-  EXPECT_EQ(jx::LogFolder("no-slash"), "no-slash");  // used as given
-  EXPECT_EQ(jx::BackupFileName("trace.app.blog", kSomeSecond),
-            ExpectedBackupName("trace.app.blog", kSomeSecond));
-
+TEST(LogFolder, DefaultsToLogInTheApplicationRoot) {
   const jx_app_config config = jx_get_app_config();
   EXPECT_EQ(jx::LogFolder(""), std::string(config.root) + "log/");
+  EXPECT_EQ(jx::LogFolder("no-slash"), "no-slash");  // used as given
   jx_free(config.root);
   jx_free(config.config_path);
 }

@@ -232,15 +232,6 @@ TEST(LogWriter, WritesEveryLineOfConcurrentCallersWholeAndInEachThreadsOrder) {
   }
 }
 
-TEST(LogWriter, WritesWhatWasQueuedBeforeItStops) {
-  WrittenLog written;
-  for (int i = 0; i < 100; ++i) written.log().JXAddLogForWrite(Numbered(i));
-  const std::vector<std::string> lines = written.Stop();
-  ASSERT_EQ(lines.size(), 100u);
-  EXPECT_EQ(lines.front(), Numbered(0));
-  EXPECT_EQ(lines.back(), Numbered(99));
-}
-
 // Pacing, driven by a wall clock that moves 51 ms at every reading.
 std::atomic<int64_t> stepping_wall{0};
 std::vector<int> sleeps;

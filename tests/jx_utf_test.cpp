@@ -12,7 +12,9 @@ TEST(Utf, RoundTripsEveryPlane) {
 }
 
 TEST(Utf, ReplacesIllFormedInput) {
-  EXPECT_EQ(jx::Utf8ToUtf16("a\xFF" "b"), (std::u16string{u'a', 0xFFFD, u'b'}));
+  EXPECT_EQ(jx::Utf8ToUtf16("a\xFF"
+                            "b"),
+            (std::u16string{u'a', 0xFFFD, u'b'}));
   EXPECT_EQ(jx::Utf8ToUtf16("\xC0\xAF"), (std::u16string{0xFFFD, 0xFFFD}));  // overlong
   EXPECT_EQ(jx::Utf8ToUtf16("\xED\xA0\x80"), (std::u16string{0xFFFD, 0xFFFD, 0xFFFD}));
   EXPECT_EQ(jx::Utf8ToUtf16("\xE4\xB8"), std::u16string{0xFFFD});  // cut short

@@ -82,8 +82,8 @@ TEST(FileDigest, ReadsWholeFilesOrTheirStart) {
   EXPECT_EQ(GetFileMd5(dir / "f", 9999), Md5Of(content));
   EXPECT_EQ(GetFileMd5(dir / "empty", 0), "");
   EXPECT_EQ(GetFileMd5(dir / "missing", 0), "");
-  EXPECT_EQ(GetFileMd5(dir.path(), 0), "");              // a folder
-  EXPECT_EQ(GetFileMd5(dir / "f", 0, 4999), "");          // larger than allowed
+  EXPECT_EQ(GetFileMd5(dir.path(), 0), "");       // a folder
+  EXPECT_EQ(GetFileMd5(dir / "f", 0, 4999), "");  // larger than allowed
   EXPECT_EQ(GetFileMd5(dir / "f", 0, 5000), Md5Of(content));
 }
 
@@ -95,8 +95,7 @@ TEST(VersionNumbers, ParseDottedNames) {
   EXPECT_EQ(ParseVersionNumbers("1.2.3.4-beta"), (Numbers{1, 2, 3, 4}));
   EXPECT_EQ(ParseVersionNumbers("1.2.3."), (Numbers{1, 2, 3}));
   EXPECT_EQ(ParseVersionNumbers("ver1.2.3.4"), Numbers{});
-  EXPECT_EQ(ParseVersionNumbers("9223372036854775807.0.0.1"),
-            (Numbers{INT64_MAX, 0, 0, 1}));
+  EXPECT_EQ(ParseVersionNumbers("9223372036854775807.0.0.1"), (Numbers{INT64_MAX, 0, 0, 1}));
   EXPECT_EQ(ParseVersionNumbers("99999999999999999999.0.0.1"), Numbers{});  // too large
   EXPECT_EQ(GetPathBaseName("C:/root/1.2.3.4/"), "1.2.3.4");
   EXPECT_EQ(GetPathBaseName("C:\\root\\beta\\"), "beta");
@@ -107,7 +106,7 @@ TEST(VersionNumbers, ParseDottedNames) {
 // A selector over an in-memory world: files, folders and OS folders.
 class FakeSelector final : public QZCheckBaseVersionSelector {
  public:
-  std::map<std::string, std::string> files;                // path -> content
+  std::map<std::string, std::string> files;                 // path -> content
   std::map<std::string, std::vector<std::string>> folders;  // root -> sub-folder names
   std::string user_root = "/home/u/";
   std::string user_cache = "/home/u/.config/";
@@ -278,8 +277,8 @@ TEST(Verification, ReportsMissingAndChangedFilesInManifestOrder) {
   const std::vector<std::string> messages = log.Messages();
   ASSERT_EQ(messages.size(), 3u);
   EXPECT_EQ(messages[0], "[dest] file NOT match MD5! -> gone.txt, [" + Md5Of("was here") + ", ]");
-  EXPECT_EQ(messages[1], "[dest] file NOT match MD5! -> changed.txt, [" + Md5Of("original") +
-                             ", " + Md5Of("tampered") + "]");
+  EXPECT_EQ(messages[1], "[dest] file NOT match MD5! -> changed.txt, [" + Md5Of("original") + ", " +
+                             Md5Of("tampered") + "]");
   EXPECT_EQ(messages[2].rfind("[dest] file info match MD5! -> 8, ", 0), 0u) << messages[2];
 }
 

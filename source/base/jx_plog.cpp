@@ -4,6 +4,7 @@
 #include "base/jx_plog.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <future>
@@ -43,15 +44,35 @@ std::string_view TextOrEmpty(const char* text) {
 constexpr char kThisFile[] = "source/base/jx_plog";
 
 // "[%04d-%02d-%02d %02d:%02d:%02d:%03d][P%lld T%lld]" of a time and a thread
-// of this process.
+// of this process. All but the milliseconds stay the same for the lines a
+// thread makes within one second, so each thread keeps them ready.
 void AppendHead(std::string* line, int64_t wall_milliseconds, int64_t thread_id) {
+  struct Cache {
+    int64_t seconds = INT64_MIN;
+    int64_t thread_id = -1;
+    std::string date_time;  // "YYYY-MM-DD hh:mm:ss:"
+    std::string ids;        // "][P<process> T<thread>]"
+  };
+  thread_local Cache cache;
+  const int64_t seconds = wall_milliseconds / 1000;
+  if (seconds != cache.seconds) {
+    cache.date_time.clear();
+    AppendLocalStamp(&cache.date_time, seconds * 1000, ' ', ':');
+    cache.date_time.resize(cache.date_time.size() - 3);  // the milliseconds, "000"
+    cache.seconds = seconds;
+  }
+  if (thread_id != cache.thread_id) {
+    cache.ids = "][P";
+    AppendZeroPadded(&cache.ids, jx_get_current_process_id(), 0);
+    cache.ids.append(" T");
+    AppendZeroPadded(&cache.ids, thread_id, 0);
+    cache.ids.push_back(']');
+    cache.thread_id = thread_id;
+  }
   line->push_back('[');
-  AppendLocalStamp(line, wall_milliseconds, ' ', ':');
-  line->append("][P");
-  AppendZeroPadded(line, jx_get_current_process_id(), 0);
-  line->append(" T");
-  AppendZeroPadded(line, thread_id, 0);
-  line->push_back(']');
+  line->append(cache.date_time);
+  AppendZeroPadded(line, wall_milliseconds - seconds * 1000, 3);
+  line->append(cache.ids);
 }
 
 // A setting of the configuration file's unnamed section, read as an int.
