@@ -2,7 +2,7 @@
 #   make demo   builds mird-check and runs the product's check on the sample installation
 #   make test   installs what is missing, builds every target and runs every test
 # Other targets: bench (benchmarks), bench-verify (mird-check against md5sum on
-# a generated tree), fuzz (long fuzzing), format, clean.
+# a generated tree), fuzz (every fuzz target for FUZZ_SECONDS), format, clean.
 SHELL := /bin/bash
 .SHELLFLAGS := -eu -o pipefail -c
 JOBS ?= $(shell nproc)
@@ -10,13 +10,17 @@ export WINEDEBUG := -all
 
 # Debian packages the build and the tests need.
 PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev libbenchmark-dev libssl-dev \
-            g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64
+            g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64 \
+            clang libclang-rt-14-dev
 NATIVE_PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev
-FUZZ_PACKAGES := clang libclang-rt-14-dev
+# How long `make fuzz` runs each fuzz target; `make test` runs each briefly.
+FUZZ_SECONDS ?= 600
 BENCH_VERIFY_PACKAGES := hyperfine time
 BENCH_PACKAGES := libspdlog-dev
 
-TEST_PRESETS := native asan-ubsan tsan mingw-x64 mingw-i686
+TEST_PRESETS := native asan-ubsan tsan fuzz mingw-x64 mingw-i686
+# Fuzz targets each take one core for their whole smoke time: run them side by side.
+CTEST_ARGS_fuzz := -j$(JOBS)
 
 .PHONY: demo test deps deps-native bench bench-verify fuzz format clean \
         $(addprefix test-,$(TEST_PRESETS))
@@ -34,7 +38,7 @@ $(addprefix test-,$(TEST_PRESETS)): test-%:
 	@echo "=== $* ==="
 	cmake --preset $* >/dev/null
 	cmake --build --preset $* -j$(JOBS)
-	@if [[ "$*" == mingw-x64 ]]; then $(MAKE) --no-print-directory wine-tests; else ctest --preset $*; fi
+	@if [[ "$*" == mingw-x64 ]]; then $(MAKE) --no-print-directory wine-tests; else ctest --preset $* $(CTEST_ARGS_$*); fi
 
 # Windows tests under one persistent wineserver. Its services start here with
 # their output detached, so no test inherits them; a server this run started
@@ -60,10 +64,9 @@ bench-verify: deps
 	bench/verify_vs_md5sum.sh build/release/bin/mird-check
 
 fuzz: deps
-	@$(MAKE) --no-print-directory install PACKAGES_WANTED="$(FUZZ_PACKAGES)"
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j$(JOBS)
-	@echo "fuzz targets are in build/fuzz/bin"
+	fuzz/fuzz_all.sh build/fuzz $(FUZZ_SECONDS) $(JOBS)
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp' '*.c')

@@ -1,0 +1,122 @@
+// JSON parsing, writing and the path grammar and walker.
+//
+// Properties: a failed parse reports a known code at an offset inside the
+// text; a document that parsed writes out text that parses back to a
+// document writing the same text; a setter that succeeds is seen by the
+// getter on the same path; the members listed are as many as the size says;
+// after any series of setters the document still writes out valid text.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstring>
+#include <string>
+
+#include "base/jx_json.h"
+#include "base/jx_memory.h"
+#include "fuzz_support.h"
+
+namespace {
+
+// The compact text of the document, or "" when it has none (null root).
+std::string TextOf(jx_json_t document) {
+  char* text = nullptr;
+  uint32_t length = 0;
+  if (!jx_json_to_jstr(document, &text, &length)) return "";
+  std::string result(text, length);
+  jx_free(text);
+  return result;
+}
+
+// Writes, parses back and writes again; both texts must match.
+void CheckRoundTrip(jx_json_t document) {
+  const std::string text = TextOf(document);
+  if (text.empty()) {
+    FUZZ_CHECK(jx_json_type(document) == JX_JSON_NULL);
+    return;
+  }
+  jx_json_t again = jx_json_build();
+  FUZZ_CHECK(jx_json_parse(again, text.c_str(), nullptr));
+  FUZZ_CHECK(TextOf(again) == text);
+  jx_json_destroy(again);
+}
+
+void Parse(jx_json_t document, const std::string& text) {
+  jx_json_parse_error error{};
+  if (jx_json_parse(document, text.c_str(), &error)) return;
+  if (text.empty()) return;
+  FUZZ_CHECK(error.code >= 1 && error.code <= 17);
+  FUZZ_CHECK(error.offset <= text.size());
+  FUZZ_CHECK(error.message != nullptr && error.message_length > 0);
+  jx_free(error.message);
+}
+
+void CheckMembers(jx_json_t document) {
+  const int count = jx_json_map_size(document);
+  if (jx_json_type(document) != JX_JSON_MAP) {
+    FUZZ_CHECK(count == 0);
+    return;
+  }
+  auto* items = new jx_json_item[static_cast<size_t>(count) + 1];
+  FUZZ_CHECK(jx_json_map_items(document, items));
+  for (int i = 0; i < count; ++i) {
+    FUZZ_CHECK(items[i].key != nullptr && items[i].value != nullptr);
+    jx_free(items[i].key);
+    jx_json_destroy(items[i].value);
+  }
+  delete[] items;
+}
+
+void CheckSetThenGet(jx_json_t document, const std::string& path, int64_t number,
+                     const std::string& text) {
+  int64_t got = 0;
+  if (jx_json_set_int64(document, path.c_str(), number)) {
+    FUZZ_CHECK(jx_json_get_int64(document, path.c_str(), &got));
+    FUZZ_CHECK(got == number);
+  }
+  if (jx_json_set_cstr(document, path.c_str(), text.c_str())) {
+    char* out = nullptr;
+    uint32_t length = 0;
+    const bool read = jx_json_get_cstr(document, path.c_str(), &out, &length);
+    FUZZ_CHECK(read);
+    FUZZ_CHECK(std::string(out == nullptr ? "" : out, length) == text);
+    jx_free(out);
+  }
+}
+
+void CheckValueCopies(jx_json_t document, const std::string& from, const std::string& to) {
+  jx_json_t value = jx_json_build();
+  if (jx_json_get_jvalue(document, from.c_str(), value)) {
+    jx_json_t copy = jx_json_copy(document);
+    if (jx_json_set_jvalue(copy, to.c_str(), value)) {
+      jx_json_t read = jx_json_build();
+      FUZZ_CHECK(jx_json_get_jvalue(copy, to.c_str(), read));
+      FUZZ_CHECK(TextOf(read) == TextOf(value));
+      jx_json_destroy(read);
+    }
+    jx_json_merge_set_jvalue(copy, to.c_str(), value);
+    CheckRoundTrip(copy);
+    jx_json_destroy(copy);
+  }
+  jx_json_destroy(value);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzedDataProvider provider(data, size);
+  const std::string path = provider.ConsumeRandomLengthString(48);
+  const std::string other_path = provider.ConsumeRandomLengthString(48);
+  const std::string value_text = provider.ConsumeRandomLengthString(32);
+  const auto number = provider.ConsumeIntegral<int64_t>();
+  const std::string text = provider.ConsumeRemainingBytesAsString();
+
+  jx_json_t document = jx_json_build();
+  Parse(document, std::string(text.c_str()));
+  CheckRoundTrip(document);
+  CheckMembers(document);
+  CheckValueCopies(document, path, other_path);
+  CheckSetThenGet(document, path, number, std::string(value_text.c_str()));
+  jx_json_set_as_empty_map(document, other_path.c_str());
+  CheckRoundTrip(document);
+  jx_json_destroy(document);
+  return 0;
+}

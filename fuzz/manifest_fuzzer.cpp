@@ -1,0 +1,65 @@
+// The manifest: its line reader and its line parser.
+//
+// Properties: the line reader gives the content split at every line feed,
+// each line without a carriage return before its feed, and the one-line
+// reader gives the same lines in turn; a parsed line yields the text before
+// its first space as the digest and the text after the first "*./" that
+// follows it as the path, and a line that does not parse leaves the entry
+// untouched.
+#include <string>
+#include <vector>
+
+#include "base/jx_file.h"
+#include "fuzz_support.h"
+#include "qz_check_trelm_version.h"
+
+namespace {
+
+std::vector<std::string> SplitLines(const std::string& content) {
+  std::vector<std::string> lines(1);
+  for (const char c : content) {
+    if (c == '\n') {
+      if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();
+      lines.emplace_back();
+    } else {
+      lines.back().push_back(c);
+    }
+  }
+  return lines;
+}
+
+void CheckParse(const std::string& line) {
+  QZCheckMd5Entry entry{"unchanged path", "unchanged digest"};
+  const size_t space = line.find(' ');
+  const size_t marker = space == std::string::npos ? space : line.find("*./", space);
+  if (!QZCheckParseFileMd5TextLine(line, &entry)) {
+    FUZZ_CHECK(marker == std::string::npos);
+    FUZZ_CHECK(entry.path == "unchanged path" && entry.md5 == "unchanged digest");
+    return;
+  }
+  FUZZ_CHECK(marker != std::string::npos);
+  FUZZ_CHECK(entry.md5 == line.substr(0, space));
+  FUZZ_CHECK(entry.path == line.substr(marker + 3));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static jx::fuzz::ScratchFile scratch("manifest_fuzzer.check");
+  const std::string content(jx::fuzz::AsText(data, size));
+  const std::string& path = scratch.Write(content);
+  const std::vector<std::string> expected = SplitLines(content);
+
+  jx_file_t file = jx_file_open(path.c_str(), "rb");
+  FUZZ_CHECK(file != nullptr);
+  FUZZ_CHECK(ReadTextLines(&file) == expected);
+  jx_file_close(&file);
+
+  file = jx_file_open(path.c_str(), "rb");
+  FUZZ_CHECK(file != nullptr);
+  for (const std::string& line : expected) FUZZ_CHECK(ReadTextLine(&file) == line);
+  jx_file_close(&file);
+
+  for (const std::string& line : expected) CheckParse(line);
+  return 0;
+}
