@@ -5,6 +5,8 @@
 // document writing the same text; a setter that succeeds is seen by the
 // getter on the same path; the members listed are as many as the size says;
 // after any series of setters the document still writes out valid text.
+// Paths with five digits in a row are skipped: padding an array with millions
+// of nulls up to a far slot is right but takes seconds under the sanitizers.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
@@ -37,6 +39,15 @@ void CheckRoundTrip(jx_json_t document) {
   FUZZ_CHECK(jx_json_parse(again, text.c_str(), nullptr));
   FUZZ_CHECK(TextOf(again) == text);
   jx_json_destroy(again);
+}
+
+bool NamesFarSlot(const std::string& path) {
+  int run = 0;
+  for (const char c : path) {
+    run = (c >= '0' && c <= '9') ? run + 1 : 0;
+    if (run == 5) return true;
+  }
+  return false;
 }
 
 void Parse(jx_json_t document, const std::string& text) {
@@ -108,6 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string value_text = provider.ConsumeRandomLengthString(32);
   const auto number = provider.ConsumeIntegral<int64_t>();
   const std::string text = provider.ConsumeRemainingBytesAsString();
+  if (NamesFarSlot(path) || NamesFarSlot(other_path)) return 0;
 
   jx_json_t document = jx_json_build();
   Parse(document, std::string(text.c_str()));
