@@ -111,7 +111,8 @@ bool ParseJson(const char* text, JsonValue* root, rapidjson::ParseResult* result
     DepthLimitedBuilder builder(target);
     JsonReader reader(&allocator);
     rapidjson::GenericStringStream<rapidjson::UTF8<>> stream(text);
-    parsed = reader.Parse<rapidjson::kParseDefaultFlags>(stream, builder);
+    // Numbers are rounded exactly, so every double written reads back as itself.
+    parsed = reader.Parse<rapidjson::kParseFullPrecisionFlag>(stream, builder);
     return !parsed.IsError();
   };
   document.Populate(parse);
