@@ -118,7 +118,9 @@ JX_API void jx_json_destroy(jx_json_t h);
 // document is unchanged and, when `err` is not null, `*err` receives the code,
 // offset and message (the caller releases err->message with jx_free). Returns
 // false at once, without touching `*err`, when `h` is null or `text` is null
-// or empty.
+// or empty. Numbers are converted fast: one with more than 15 significant
+// digits or a large exponent may land a few units in the last place away
+// from the nearest double.
 JX_API bool jx_json_parse(jx_json_t h, const char* text, jx_json_parse_error* err);
 
 // jx_json_to_jstr
