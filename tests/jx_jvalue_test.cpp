@@ -34,12 +34,7 @@ jx::Jvalue Parsed(const char* text) {
 }
 
 TEST(Jpath, ReadsTheGrammarOfPathTexts) {
-  const Elements ab = {{'.', "a"}, {'.', "b"}};
-  EXPECT_EQ(ElementsOf(jx::Jpath("a..b")), ab);
-  EXPECT_EQ(ElementsOf(jx::Jpath(".a.b")), ab);
-  EXPECT_EQ(ElementsOf(jx::Jpath("a.b.")), ab);
-  EXPECT_EQ(ElementsOf(jx::Jpath("list:3")), (Elements{{'.', "list"}, {':', "3"}}));
-  EXPECT_EQ(ElementsOf(jx::Jpath(":0")), (Elements{{':', "0"}}));
+  EXPECT_EQ(ElementsOf(jx::Jpath(".a..b.")), (Elements{{'.', "a"}, {'.', "b"}}));
   EXPECT_EQ(ElementsOf(jx::Jpath("a.:1:.b")), (Elements{{'.', "a"}, {':', "1"}, {'.', "b"}}));
   EXPECT_EQ(ElementsOf(jx::Jpath("a\\.b")), (Elements{{'.', "a.b"}}));
   EXPECT_EQ(ElementsOf(jx::Jpath("a\\:b")), (Elements{{'.', "a:b"}}));
@@ -72,13 +67,8 @@ TEST(Jpath, AppendsKeysAndIndexesThatReadBack) {
   EXPECT_EQ(ElementsOf(jx::Jpath(path.ToText().c_str())), ElementsOf(path));
   EXPECT_EQ(jx::Jpath().AppendIndex(7).ToText(), ":7");
   EXPECT_EQ(jx::Jpath().AppendIndex(4294967295u).ToText(), ":4294967295");
-}
-
-TEST(Jpath, TrailingBackslashInANameEscapesTheNextSeparator) {
-  jx::Jpath path;
-  path.AppendKey("a\\").AppendKey("b");
-  EXPECT_EQ(path.ToText(), ".a\\.b");
-  EXPECT_EQ(ElementsOf(jx::Jpath(path.ToText().c_str())), (Elements{{'.', "a.b"}}));
+  // A trailing backslash in a name escapes the next separator.
+  EXPECT_EQ(jx::Jpath().AppendKey("a\\").AppendKey("b").ToText(), ".a\\.b");
 }
 
 TEST(Jpath, EscapedNamesReachTheSameMembersThroughTheCInterface) {
