@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/jx_memory.h"
+#include "support/jx_test_text.h"
 
 namespace {
 
@@ -18,14 +19,7 @@ Elements ElementsOf(const jx::Jpath& path) {
   return elements;
 }
 
-std::string Text(const jx::Jvalue& value) {
-  char* out = nullptr;
-  uint32_t length = 0;
-  if (!jx_json_to_jstr(value.handle, &out, &length)) return "<none>";
-  std::string text(out, length);
-  jx_free(out);
-  return text;
-}
+std::string Text(const jx::Jvalue& value) { return jx::test::JsonText(value.handle); }
 
 jx::Jvalue Parsed(const char* text) {
   jx::Jvalue value;

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "base/jx_file.h"
-#include "base/jx_memory.h"
 #include "base/jx_string.h"
 #include "base/jx_text.h"
 #include "base/jx_thread.h"
 #include "base/jx_time.h"
 #include "support/jx_test_support.h"
+#include "support/jx_test_text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -35,24 +35,15 @@ using jx::test::ReadFile;
 using jx::test::TempDir;
 using jx::test::WriteFile;
 
-using TextGetter = std::function<bool(char**, uint32_t*)>;
+using jx::test::TextGetter;
 
-// The getter's text, taken over and released; "" when it returned false,
-// after checking that it then left both outputs alone.
+// The getter's text; "" when it returned false. A success always hands out a
+// text, never empty and without NULs.
 std::string TextOf(const TextGetter& getter) {
-  char sentinel = 0;
-  char* text = &sentinel;
-  uint32_t length = 12345;
-  if (!getter(&text, &length)) {
-    EXPECT_EQ(text, &sentinel);
-    EXPECT_EQ(length, 12345u);
-    return "";
-  }
-  std::string result(text, length);
-  jx_free(text);
-  EXPECT_FALSE(result.empty());
-  EXPECT_EQ(result.find('\0'), std::string::npos);
-  return result;
+  const std::string text = jx::test::TextOf(getter, "<failed>");
+  EXPECT_FALSE(text.empty());
+  EXPECT_EQ(text.find('\0'), std::string::npos);
+  return text == "<failed>" ? "" : text;
 }
 
 std::string Argument(int index) {
