@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <random>
 #include <string>
@@ -421,39 +422,44 @@ TEST(JsonGet, DoublesReadLikePrintfFixed) {
   }
 }
 
-TEST(JsonGet, IntegerFormOfEveryType) {
-  Doc doc(
-      "{\"s1\":\" 42abc\",\"s2\":\"TRUE\",\"s3\":\"abc\",\"d\":-2.9,\"huge\":1e300,"
-      "\"u\":18446744073709551615,\"b\":true,\"o\":{\"x\":1},\"n\":null}");
-  const std::pair<const char*, int64_t> cases[] = {
-      {"s1", 42},          {"s2", 1}, {"s3", 0}, {"d", -2},
-      {"huge", INT64_MAX}, {"u", -1}, {"b", 1},  {"o", 0}};
+// Reads each path of `doc` through `get`; null and missing values fail and
+// leave the output alone.
+template <class T>
+void ExpectNumbers(bool (*get)(jx_json_t, const char*, T*), jx_json_t doc,
+                   std::initializer_list<std::pair<const char*, T>> cases) {
   for (const auto& [path, expected] : cases) {
-    int64_t value = 12345;
-    EXPECT_TRUE(jx_json_get_int64(doc, path, &value)) << path;
-    EXPECT_EQ(value, expected) << path;
+    SCOPED_TRACE(path);
+    T value = 12345;
+    EXPECT_TRUE(get(doc, path, &value));
+    EXPECT_EQ(value, expected);
   }
-  int64_t value = 12345;
-  EXPECT_FALSE(jx_json_get_int64(doc, "n", &value));
-  EXPECT_FALSE(jx_json_get_int64(doc, "o.y", &value));
+  T value = 12345;
+  EXPECT_FALSE(get(doc, "n", &value));
+  EXPECT_FALSE(get(doc, "o.y", &value));
   EXPECT_EQ(value, 12345);
 }
 
-TEST(JsonGet, DoubleFormOfEveryType) {
+TEST(JsonGet, NumberFormsOfEveryType) {
   Doc doc(
-      "{\"s\":\" -1.5e3xyz\",\"e\":\"1e\",\"i\":-3,\"u\":18446744073709551615,\"b\":true,"
-      "\"a\":[1],\"n\":null}");
-  const std::pair<const char*, double> cases[] = {{"s", -1500.0}, {"e", 0.0},
-                                                  {"i", -3.0},    {"u", 18446744073709551615.0},
-                                                  {"b", 1.0},     {"a", 0.0}};
-  for (const auto& [path, expected] : cases) {
-    double value = 12345;
-    EXPECT_TRUE(jx_json_get_double(doc, path, &value)) << path;
-    EXPECT_EQ(value, expected) << path;
-  }
-  double value = 12345;
-  EXPECT_FALSE(jx_json_get_double(doc, "n", &value));
-  EXPECT_EQ(value, 12345);
+      "{\"s1\":\" 42abc\",\"s2\":\"TRUE\",\"s3\":\"abc\",\"s4\":\" -1.5e3xyz\",\"s5\":\"1e\","
+      "\"d\":-2.9,\"huge\":1e300,\"i\":-3,\"u\":18446744073709551615,\"b\":true,"
+      "\"o\":{\"x\":1},\"a\":[1],\"n\":null}");
+  ExpectNumbers<int64_t>(jx_json_get_int64, doc,
+                         {{"s1", 42},
+                          {"s2", 1},
+                          {"s3", 0},
+                          {"d", -2},
+                          {"huge", INT64_MAX},
+                          {"u", -1},
+                          {"b", 1},
+                          {"o", 0}});
+  ExpectNumbers<double>(jx_json_get_double, doc,
+                        {{"s4", -1500.0},
+                         {"s5", 0.0},
+                         {"i", -3.0},
+                         {"u", 18446744073709551615.0},
+                         {"b", 1.0},
+                         {"a", 0.0}});
 }
 
 TEST(JsonGet, JvalueCopiesTheSubtreeEvenIntoItself) {

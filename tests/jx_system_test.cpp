@@ -279,7 +279,7 @@ TEST(WorkingFolder, FollowsTheLastSuccessfulChange) {
 
 // --- thread name, kernel version, memory ---
 
-TEST(ThreadName, ReadsBackWhatWasSet) {
+TEST(ThreadName, ReadsBackWhatWasSetAndAcceptsAnyName) {
   std::thread([] {
     ASSERT_TRUE(jx_set_current_thread_name("jx-worker"));
     EXPECT_EQ(TextOf(jx_get_current_thread_name), "jx-worker");
@@ -287,6 +287,10 @@ TEST(ThreadName, ReadsBackWhatWasSet) {
     // Linux keeps 15 bytes of a name.
     EXPECT_EQ(TextOf(jx_get_current_thread_name),
               OnWindows() ? "a-long-thread-name" : "a-long-thread-n");
+    // Any name is accepted, however long, even none.
+    EXPECT_TRUE(jx_set_current_thread_name(std::string(64, 'n').c_str()));
+    EXPECT_TRUE(jx_set_current_thread_name("r\xC3\xA9sum\xC3\xA9-of-a-long-thread"));
+    EXPECT_TRUE(jx_set_current_thread_name(nullptr));
   }).join();
 }
 
