@@ -124,20 +124,15 @@ TEST(ThreadApi, StartReturnsAnIdThatTakesTasksAtOnceNamedOrNot) {
 
 TEST(ThreadApi, RefusesIdsThatAreNotRunningWorkers) {
   const jx_task_callback nothing{nullptr, nullptr};
-  for (int64_t id : {kNoSuchThread, int64_t{0}, jx_get_current_thread_id()}) {
+  const int64_t stopped = jx_thread_start("stopped");
+  EXPECT_TRUE(jx_thread_stop(stopped));
+  for (int64_t id : {kNoSuchThread, int64_t{0}, jx_get_current_thread_id(), stopped}) {
     EXPECT_FALSE(jx_thread_task_post(id, &nothing, "x"));
     EXPECT_FALSE(jx_thread_task_delay(id, &nothing, 10, "x"));
     EXPECT_FALSE(jx_thread_has_task(id));
     EXPECT_FALSE(jx_thread_has_delay_task(id));
     EXPECT_FALSE(jx_thread_stop(id));
   }
-  const int64_t id = jx_thread_start("stopped");
-  EXPECT_TRUE(jx_thread_stop(id));
-  EXPECT_FALSE(jx_thread_stop(id));
-  EXPECT_FALSE(jx_thread_task_post(id, &nothing, "x"));
-  EXPECT_FALSE(jx_thread_task_delay(id, &nothing, 0, "x"));
-  EXPECT_FALSE(jx_thread_has_task(id));
-  EXPECT_FALSE(jx_thread_has_delay_task(id));
 }
 
 TEST(ThreadApi, RunsTasksInPostingOrderNamedOrNot) {
@@ -217,41 +212,32 @@ TEST(ThreadApi, AWorkerCanStopItself) {
   EXPECT_EQ(ran.load(), 0);
 }
 
-TEST(Execute, RunsOnTheWorkerOrAtOnceOnTheCaller) {
-  int64_t ran_on = 0;
-  auto record = [&] { ran_on = jx_get_current_thread_id(); };
-  const jx_task_callback callback = Callback(&record);
-  jx_execute(&callback, kNoSuchThread, "fallback");
-  EXPECT_EQ(ran_on, jx_get_current_thread_id());
-
-  Worker worker;
-  Blocker blocker;
-  blocker.Occupy(worker);
-  ran_on = 0;
-  jx_execute(&callback, worker.id(), "posted");
-  EXPECT_EQ(ran_on, 0);  // queued behind the blocker: the call did not wait
-  blocker.Release();
-  worker.Run([] {});
-  EXPECT_EQ(ran_on, worker.id());
+TEST(ExecuteAndRunAsync, PostToAWorkerWithoutWaiting) {
+  for (auto* call : {&jx_execute, &jx_run_async}) {
+    Worker worker;
+    Blocker blocker;
+    blocker.Occupy(worker);
+    std::atomic<int64_t> ran_on{0};
+    auto record = [&] { ran_on = jx_get_current_thread_id(); };
+    const jx_task_callback callback = Callback(&record);
+    call(&callback, worker.id(), "posted");
+    EXPECT_EQ(ran_on.load(), 0);  // queued behind the blocker: the call did not wait
+    blocker.Release();
+    worker.Run([] {});
+    EXPECT_EQ(ran_on.load(), worker.id());
+  }
 }
 
-TEST(RunAsync, PostsToTheWorkerOrRunsElsewhereAndWaits) {
+TEST(ExecuteAndRunAsync, WithoutAWorkerRunOnTheCallerOrElsewhereBeforeReturning) {
   std::atomic<int64_t> ran_on{0};
   auto record = [&] { ran_on = jx_get_current_thread_id(); };
   const jx_task_callback callback = Callback(&record);
-  jx_run_async(&callback, kNoSuchThread, "fallback");
-  EXPECT_NE(ran_on.load(), 0);                           // finished before the call returned...
-  EXPECT_NE(ran_on.load(), jx_get_current_thread_id());  // ...on another thread
-
-  Worker worker;
-  Blocker blocker;
-  blocker.Occupy(worker);
+  jx_execute(&callback, kNoSuchThread, "fallback");
+  EXPECT_EQ(ran_on.load(), jx_get_current_thread_id());
   ran_on = 0;
-  jx_run_async(&callback, worker.id(), "posted");
-  EXPECT_EQ(ran_on.load(), 0);
-  blocker.Release();
-  worker.Run([] {});
-  EXPECT_EQ(ran_on.load(), worker.id());
+  jx_run_async(&callback, kNoSuchThread, "fallback");
+  EXPECT_NE(ran_on.load(), 0);
+  EXPECT_NE(ran_on.load(), jx_get_current_thread_id());
 }
 
 TEST(RunAwait, FromAPlainThreadReturnsAfterTheCallbackRanOnTheWorker) {
@@ -277,43 +263,6 @@ TEST(RunAwait, AWorkerAwaitingItselfRunsTheCallbackInPlace) {
   });
   EXPECT_TRUE(ran_before_return);
   EXPECT_EQ(ran_on, worker.id());
-}
-
-TEST(RunAwait, TwoWorkersAwaitingEachOtherBothComplete) {
-  Worker a("a");
-  Worker b("b");
-  std::atomic<int> inner{0};
-  auto count = [&] { inner.fetch_add(1); };
-  // Each awaits the other, whose callback awaits the first again.
-  auto a_to_b_to_a = [&] {
-    const jx_task_callback back = Callback(&count);
-    auto on_b = [&] { jx_run_await(&back, a.id(), "b->a"); };
-    const jx_task_callback callback = Callback(&on_b);
-    jx_run_await(&callback, b.id(), "a->b");
-  };
-  auto b_to_a_to_b = [&] {
-    const jx_task_callback back = Callback(&count);
-    auto on_a = [&] { jx_run_await(&back, b.id(), "a->b"); };
-    const jx_task_callback callback = Callback(&on_a);
-    jx_run_await(&callback, a.id(), "b->a");
-  };
-  for (int round = 0; round < 20; ++round) {
-    Event a_done;
-    Event b_done;
-    auto on_a = [&] {
-      a_to_b_to_a();
-      a_done.Set();
-    };
-    auto on_b = [&] {
-      b_to_a_to_b();
-      b_done.Set();
-    };
-    ASSERT_TRUE(a.Post(&on_a));
-    ASSERT_TRUE(b.Post(&on_b));
-    a_done.Wait();
-    b_done.Wait();
-  }
-  EXPECT_EQ(inner.load(), 40);
 }
 
 TEST(RunAwait, ReturnsWhenTheTargetIsStoppedBeforeTheCallbackRan) {

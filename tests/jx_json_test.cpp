@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <random>
 #include <string>
@@ -18,6 +19,7 @@
 #include "json/jx_json_allocator.h"
 #include "json/jx_json_document.h"
 #include "json/jx_json_path.h"
+#include "support/jx_test_text.h"
 
 namespace {
 
@@ -32,24 +34,12 @@ struct Doc {
   jx_json_t h = jx_json_build();
 };
 
-// The compact text of `h`, or "<none>" when it cannot be written.
-std::string Text(jx_json_t h) {
-  char* out = nullptr;
-  uint32_t length = 0;
-  if (!jx_json_to_jstr(h, &out, &length)) return "<none>";
-  std::string text(out, length);
-  jx_free(out);
-  return text;
-}
+std::string Text(jx_json_t h) { return jx::test::JsonText(h); }
 
 // The text jx_json_get_cstr gives for `path`, or "<none>" when it fails.
 std::string GetText(jx_json_t h, const char* path) {
-  char* out = nullptr;
-  uint32_t length = 0;
-  if (!jx_json_get_cstr(h, path, &out, &length)) return "<none>";
-  std::string text(out, length);
-  jx_free(out);
-  return text;
+  return jx::test::TextOf(
+      [&](char** out, uint32_t* n) { return jx_json_get_cstr(h, path, out, n); }, "<none>");
 }
 
 std::string Nested(int levels, const char* open, const char* inner, const char* close) {
@@ -79,19 +69,9 @@ TEST(JsonAllocator, ZeroFillsAndReallocates) {
 TEST(JsonDocument, StartsNullAndCannotBeWrittenUntilSet) {
   Doc doc;
   EXPECT_EQ(jx_json_type(doc), JX_JSON_NULL);
-  char* out = reinterpret_cast<char*>(1);
-  uint32_t length = 7;
-  EXPECT_FALSE(jx_json_to_jstr(doc, &out, &length));
-  EXPECT_EQ(out, reinterpret_cast<char*>(1));
-  EXPECT_EQ(length, 7u);
-  EXPECT_TRUE(jx_json_set_int64(doc, nullptr, 5));
-  EXPECT_EQ(Text(doc), "5");
-}
-
-TEST(JsonDocument, LoneStringIsWrittenAsItsThreeBytes) {
-  Doc doc("\"x\"");
-  EXPECT_EQ(jx_json_type(doc), JX_JSON_STRING);
-  EXPECT_EQ(Text(doc), "\"x\"");
+  EXPECT_EQ(Text(doc), "<none>");  // and the outputs untouched
+  EXPECT_TRUE(jx_json_set_cstr(doc, nullptr, "x"));
+  EXPECT_EQ(Text(doc), "\"x\"");  // a lone string is its three bytes
 }
 
 TEST(JsonDocument, RoundTripsNestedDocumentsCompactly) {
@@ -338,20 +318,18 @@ TEST(JsonPath, ReaderAgreesWithTheGrammarOnRandomTexts) {
   }
 }
 
-TEST(JsonPath, SetCreatesMembersAndPadsArrays) {
+TEST(JsonPath, SetCreatesMembersPadsArraysAndReplacesWrongKinds) {
   Doc doc;
   EXPECT_TRUE(jx_json_set_int64(doc, "a.b:2", 5));
   EXPECT_EQ(Text(doc), "{\"a\":{\"b\":[null,null,5]}}");
   EXPECT_TRUE(jx_json_set_int64(doc, "a.b:0", 1));    // an existing slot is kept in place
   EXPECT_TRUE(jx_json_set_cstr(doc, ".a..c.", "x"));  // empty elements vanish
   EXPECT_EQ(Text(doc), "{\"a\":{\"b\":[1,null,5],\"c\":\"x\"}}");
-}
-
-TEST(JsonPath, SetReplacesValuesOfTheWrongKindOnTheWay) {
-  Doc doc("{\"a\":1,\"l\":{\"k\":2}}");
-  EXPECT_TRUE(jx_json_set_bool(doc, "a.b", true));
-  EXPECT_TRUE(jx_json_set_bool(doc, "l:1", false));
-  EXPECT_EQ(Text(doc), "{\"a\":{\"b\":true},\"l\":[null,false]}");
+  // Values of the wrong kind on the way are replaced.
+  EXPECT_TRUE(jx_json_set_bool(doc, "a.b.d", true));
+  EXPECT_EQ(GetText(doc, "a.b"), "{\"d\":true}");
+  EXPECT_TRUE(jx_json_set_bool(doc, "a:1", false));
+  EXPECT_EQ(Text(doc), "{\"a\":[null,false]}");
 }
 
 TEST(JsonPath, IndexTextsAreReadLeniently) {
@@ -430,6 +408,8 @@ TEST(JsonGet, TextFormOfEveryType) {
   EXPECT_EQ(GetText(doc, "big"), "10000000000000000000000.000000");
   EXPECT_EQ(GetText(doc, "n"), "<none>");
   EXPECT_EQ(GetText(doc, "missing"), "<none>");
+  ASSERT_TRUE(jx_json_set_cstr(doc, "e", ""));
+  EXPECT_EQ(GetText(doc, "e"), "");  // a success that hands out nothing
 }
 
 TEST(JsonGet, DoublesReadLikePrintfFixed) {
@@ -442,48 +422,44 @@ TEST(JsonGet, DoublesReadLikePrintfFixed) {
   }
 }
 
-TEST(JsonGet, EmptyStringSucceedsWithoutTouchingTheOutputs) {
-  Doc doc("{\"e\":\"\"}");
-  char* out = reinterpret_cast<char*>(1);
-  uint32_t length = 7;
-  EXPECT_TRUE(jx_json_get_cstr(doc, "e", &out, &length));
-  EXPECT_EQ(out, reinterpret_cast<char*>(1));
-  EXPECT_EQ(length, 7u);
-}
-
-TEST(JsonGet, IntegerFormOfEveryType) {
-  Doc doc(
-      "{\"s1\":\" 42abc\",\"s2\":\"TRUE\",\"s3\":\"abc\",\"d\":-2.9,\"huge\":1e300,"
-      "\"u\":18446744073709551615,\"b\":true,\"o\":{\"x\":1},\"n\":null}");
-  const std::pair<const char*, int64_t> cases[] = {
-      {"s1", 42},          {"s2", 1}, {"s3", 0}, {"d", -2},
-      {"huge", INT64_MAX}, {"u", -1}, {"b", 1},  {"o", 0}};
+// Reads each path of `doc` through `get`; null and missing values fail and
+// leave the output alone.
+template <class T>
+void ExpectNumbers(bool (*get)(jx_json_t, const char*, T*), jx_json_t doc,
+                   std::initializer_list<std::pair<const char*, T>> cases) {
   for (const auto& [path, expected] : cases) {
-    int64_t value = 12345;
-    EXPECT_TRUE(jx_json_get_int64(doc, path, &value)) << path;
-    EXPECT_EQ(value, expected) << path;
+    SCOPED_TRACE(path);
+    T value = 12345;
+    EXPECT_TRUE(get(doc, path, &value));
+    EXPECT_EQ(value, expected);
   }
-  int64_t value = 12345;
-  EXPECT_FALSE(jx_json_get_int64(doc, "n", &value));
-  EXPECT_FALSE(jx_json_get_int64(doc, "o.y", &value));
+  T value = 12345;
+  EXPECT_FALSE(get(doc, "n", &value));
+  EXPECT_FALSE(get(doc, "o.y", &value));
   EXPECT_EQ(value, 12345);
 }
 
-TEST(JsonGet, DoubleFormOfEveryType) {
+TEST(JsonGet, NumberFormsOfEveryType) {
   Doc doc(
-      "{\"s\":\" -1.5e3xyz\",\"e\":\"1e\",\"i\":-3,\"u\":18446744073709551615,\"b\":true,"
-      "\"a\":[1],\"n\":null}");
-  const std::pair<const char*, double> cases[] = {{"s", -1500.0}, {"e", 0.0},
-                                                  {"i", -3.0},    {"u", 18446744073709551615.0},
-                                                  {"b", 1.0},     {"a", 0.0}};
-  for (const auto& [path, expected] : cases) {
-    double value = 12345;
-    EXPECT_TRUE(jx_json_get_double(doc, path, &value)) << path;
-    EXPECT_EQ(value, expected) << path;
-  }
-  double value = 12345;
-  EXPECT_FALSE(jx_json_get_double(doc, "n", &value));
-  EXPECT_EQ(value, 12345);
+      "{\"s1\":\" 42abc\",\"s2\":\"TRUE\",\"s3\":\"abc\",\"s4\":\" -1.5e3xyz\",\"s5\":\"1e\","
+      "\"d\":-2.9,\"huge\":1e300,\"i\":-3,\"u\":18446744073709551615,\"b\":true,"
+      "\"o\":{\"x\":1},\"a\":[1],\"n\":null}");
+  ExpectNumbers<int64_t>(jx_json_get_int64, doc,
+                         {{"s1", 42},
+                          {"s2", 1},
+                          {"s3", 0},
+                          {"d", -2},
+                          {"huge", INT64_MAX},
+                          {"u", -1},
+                          {"b", 1},
+                          {"o", 0}});
+  ExpectNumbers<double>(jx_json_get_double, doc,
+                        {{"s4", -1500.0},
+                         {"s5", 0.0},
+                         {"i", -3.0},
+                         {"u", 18446744073709551615.0},
+                         {"b", 1.0},
+                         {"a", 0.0}});
 }
 
 TEST(JsonGet, JvalueCopiesTheSubtreeEvenIntoItself) {
@@ -523,21 +499,14 @@ TEST(JsonSet, JvalueCopiesTheSourceTakenBeforeTheWalk) {
   EXPECT_EQ(Text(doc), "{\"a\":[true],\"b\":{\"a\":1}}");
 }
 
-TEST(JsonEmbedded, SetterWritesIntoAStringHoldingJson) {
+TEST(JsonEmbedded, SetterWritesIntoAStringHoldingJsonAndReplacesOtherText) {
   Doc doc;
   ASSERT_TRUE(jx_json_set_cstr(doc, "s", "{\"y\":2}"));
+  ASSERT_TRUE(jx_json_set_cstr(doc, "bad", "hello"));
   EXPECT_TRUE(jx_json_set_int64(doc, "s.x", 1));
   EXPECT_EQ(GetText(doc, "s"), "{\"y\":2,\"x\":1}");
-  int64_t value = 0;
-  EXPECT_TRUE(jx_json_get_int64(doc, "s.y", &value));
-  EXPECT_EQ(value, 2);
-}
-
-TEST(JsonEmbedded, SetterReplacesTextThatDoesNotParseButFails) {
-  Doc doc;
-  ASSERT_TRUE(jx_json_set_cstr(doc, "s", "hello"));
-  EXPECT_FALSE(jx_json_set_int64(doc, "s.x", 1));
-  EXPECT_EQ(GetText(doc, "s"), "{\"x\":1}");
+  EXPECT_FALSE(jx_json_set_int64(doc, "bad.x", 1));  // replaced all the same
+  EXPECT_EQ(GetText(doc, "bad"), "{\"x\":1}");
 }
 
 TEST(JsonEmbedded, GetterRewritesValidJsonCompactlyAndLeavesTheRest) {
@@ -562,20 +531,15 @@ TEST(JsonEmbedded, WalksThroughStringsInsideStrings) {
   EXPECT_EQ(GetText(doc, "s.t"), "{\"u\":1,\"v\":\"w\"}");
 }
 
-TEST(JsonMerge, AppendsArraysMovingTheSourceElementsOut) {
-  Doc target("[1,2]");
-  Doc source("[3]");
-  EXPECT_TRUE(jx_json_merge_set_jvalue(target, nullptr, source));
-  EXPECT_EQ(Text(target), "[1,2,3]");
-  EXPECT_EQ(Text(source), "[null]");
-}
-
-TEST(JsonMerge, MergesObjectsMemberByMember) {
+// Arrays take the source's elements out, leaving nulls behind; added members
+// are copies.
+TEST(JsonMerge, MergesObjectsMemberByMemberAndAppendsArrays) {
   Doc target("{\"a\":{\"y\":2},\"l\":[1]}");
   Doc source("{\"a\":{\"x\":1},\"l\":[2],\"n\":{\"z\":[]}}");
   EXPECT_TRUE(jx_json_merge_set_jvalue(target, "", source));
   EXPECT_EQ(Text(target), "{\"a\":{\"y\":2,\"x\":1},\"l\":[1,2],\"n\":{\"z\":[]}}");
-  EXPECT_TRUE(jx_json_set_int64(source, "n.z:0", 5));  // added members are copies
+  EXPECT_EQ(GetText(source, "l"), "[null]");
+  EXPECT_TRUE(jx_json_set_int64(source, "n.z:0", 5));
   EXPECT_EQ(GetText(target, "n"), "{\"z\":[]}");
 }
 

@@ -20,29 +20,17 @@ std::string Fixed(std::string path) {
   return std::string(buffer.data(), length);
 }
 
-TEST(PathNormaliser, CollapsesSeparatorsAndDots) {
+TEST(PathNormaliser, CollapsesSeparatorsDotsAndParentsAboveTheFloor) {
   EXPECT_EQ(Fixed("C:\\data\\\\app\\.\\logs\\"), "C:/data/app/logs/");
-  EXPECT_EQ(Fixed("./a/b"), "a/b");
-  EXPECT_EQ(Fixed("a/./b"), "a/b");
-  EXPECT_EQ(Fixed("a//b"), "a/b");
   EXPECT_EQ(Fixed(".\\.\\a"), "a");
-  EXPECT_EQ(Fixed("/"), "/");
   EXPECT_EQ(Fixed("//"), "/");
   EXPECT_EQ(Fixed(""), "");
-}
-
-TEST(PathNormaliser, ResolvesParentSegmentsAboveTheFloor) {
-  EXPECT_EQ(Fixed("x/a/../b"), "x/b");
-  EXPECT_EQ(Fixed("/a/../b"), "/b");
   EXPECT_EQ(Fixed("a/../b"), "/b");
-  EXPECT_EQ(Fixed("../a"), "../a");
   EXPECT_EQ(Fixed("../../a"), "../../a");
   EXPECT_EQ(Fixed("/../a"), "/../a");
   EXPECT_EQ(Fixed("C:/../y"), "/y");
   EXPECT_EQ(Fixed("x/y/z/../../w"), "x/w");
-}
-
-TEST(PathNormaliser, LeavesTrailingDotsAndDottedNames) {
+  // Trailing dots and dotted names stay.
   EXPECT_EQ(Fixed("a/b/.."), "a/b/..");
   EXPECT_EQ(Fixed("a../b"), "a../b");
   EXPECT_EQ(Fixed("a/b."), "a/b.");
@@ -72,20 +60,16 @@ TEST(PathNormaliser, RespectsExplicitLengthAndNulls) {
   EXPECT_EQ(fix_file_path_to_dest(nullptr, 0, dest), 0u);
   EXPECT_EQ(fix_file_path_to_dest("a\\\\b", 0, dest), 3u);
   EXPECT_STREQ(dest, "a/b");
-  EXPECT_EQ(jx::FixPathText("a\\.\\b\\"), "a/b/");
-  EXPECT_EQ(jx::FixPathText(""), "");
 }
 
 TEST(NameHelpers, BaseNameSuffixAndFunctionName) {
   const char* path = "C:\\x\\y.txt";
-  EXPECT_STREQ(jx_file_base_name(path, 0), "y.txt");
   EXPECT_EQ(jx_file_base_name(path, 0), path + 5);
   EXPECT_STREQ(jx_file_base_name("y.txt", 0), "y.txt");
   EXPECT_STREQ(jx_file_base_name("a/b/", 0), "");
   EXPECT_EQ(jx_file_base_name(nullptr, 0), nullptr);
   EXPECT_STREQ(jx_file_base_name("dir/file", 4), "file");  // length stops the search
   EXPECT_STREQ(jx_file_suffix("y.tar.gz", 0), "gz");
-  EXPECT_STREQ(jx_file_suffix("README", 0), "README");
   EXPECT_STREQ(jx_file_suffix("a.b/README", 0), "README");
   EXPECT_EQ(jx_file_suffix(nullptr, 0), nullptr);
   const char* function = "ns::Class::Method";
@@ -95,30 +79,22 @@ TEST(NameHelpers, BaseNameSuffixAndFunctionName) {
   EXPECT_EQ(jx_func_base_name(nullptr, 3), nullptr);
 }
 
-TEST(TextToInteger, ReadsLeadingNumberLeniently) {
+TEST(TextToInteger, ReadsTheLeadingNumberLenientlyInEachBase) {
   EXPECT_EQ(jx::TextToInteger(" 42abc ", 10), 42);
   EXPECT_EQ(jx::TextToInteger("TRUE", 10), 1);
   EXPECT_EQ(jx::TextToInteger("false", 10), 0);
   EXPECT_EQ(jx::TextToInteger("", 10), 0);
-  EXPECT_EQ(jx::TextToInteger("abc", 10), 0);
   EXPECT_EQ(jx::TextToInteger("-7", 10), -7);
   EXPECT_EQ(jx::TextToInteger("+8", 10), 8);
   EXPECT_EQ(jx::TextToInteger("- 8", 10), 0);
   EXPECT_EQ(jx::TextToInteger("9223372036854775807", 10), INT64_MAX);
   EXPECT_EQ(jx::TextToInteger("-9223372036854775808", 10), INT64_MIN);
   EXPECT_EQ(jx::TextToInteger("9223372036854775808", 10), 0);  // overflow fails
-  EXPECT_EQ(jx::TextToInteger("99999999999999999999999", 10), 0);
-  EXPECT_EQ(jx::TextToInteger("12", 7), 12);  // unknown bases read decimal
-}
-
-TEST(TextToInteger, ReadsOtherBases) {
-  EXPECT_EQ(jx::TextToInteger("FF", 16), 255);
+  EXPECT_EQ(jx::TextToInteger("12", 7), 12);                   // unknown bases read decimal
   EXPECT_EQ(jx::TextToInteger("0x1A", 16), 26);
   EXPECT_EQ(jx::TextToInteger("-ff", 16), -255);
   EXPECT_EQ(jx::TextToInteger("0x", 16), 0);
   EXPECT_EQ(jx::TextToInteger("17", 8), 15);
-  EXPECT_EQ(jx::TextToInteger("19", 8), 1);
-  EXPECT_EQ(jx::TextToInteger("101", 2), 5);
   EXPECT_EQ(jx::TextToInteger("111111111", 2), 255);  // first 8 characters
   EXPECT_EQ(jx::TextToInteger("1012", 2), 0);
   EXPECT_EQ(jx::TextToInteger("true", 2), 1);
@@ -130,7 +106,6 @@ TEST(TextToDouble, ReadsLeadingNumberLeniently) {
   EXPECT_DOUBLE_EQ(jx::TextToDouble("+.5"), 0.5);
   EXPECT_DOUBLE_EQ(jx::TextToDouble("5."), 5.0);
   EXPECT_DOUBLE_EQ(jx::TextToDouble("True"), 1.0);
-  EXPECT_DOUBLE_EQ(jx::TextToDouble("false"), 0.0);
   EXPECT_DOUBLE_EQ(jx::TextToDouble("abc"), 0.0);
   EXPECT_DOUBLE_EQ(jx::TextToDouble("."), 0.0);
   EXPECT_DOUBLE_EQ(jx::TextToDouble("1e"), 0.0);

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "base/jx_file.h"
-#include "base/jx_memory.h"
 #include "base/jx_string.h"
 #include "base/jx_text.h"
 #include "base/jx_thread.h"
 #include "base/jx_time.h"
 #include "support/jx_test_support.h"
+#include "support/jx_test_text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -35,24 +35,15 @@ using jx::test::ReadFile;
 using jx::test::TempDir;
 using jx::test::WriteFile;
 
-using TextGetter = std::function<bool(char**, uint32_t*)>;
+using jx::test::TextGetter;
 
-// The getter's text, taken over and released; "" when it returned false,
-// after checking that it then left both outputs alone.
+// The getter's text; "" when it returned false. A success always hands out a
+// text, never empty and without NULs.
 std::string TextOf(const TextGetter& getter) {
-  char sentinel = 0;
-  char* text = &sentinel;
-  uint32_t length = 12345;
-  if (!getter(&text, &length)) {
-    EXPECT_EQ(text, &sentinel);
-    EXPECT_EQ(length, 12345u);
-    return "";
-  }
-  std::string result(text, length);
-  jx_free(text);
-  EXPECT_FALSE(result.empty());
-  EXPECT_EQ(result.find('\0'), std::string::npos);
-  return result;
+  const std::string text = jx::test::TextOf(getter, "<failed>");
+  EXPECT_FALSE(text.empty());
+  EXPECT_EQ(text.find('\0'), std::string::npos);
+  return text == "<failed>" ? "" : text;
 }
 
 std::string Argument(int index) {
@@ -85,13 +76,15 @@ bool EndsWith(const std::string& text, const std::string& tail) {
          text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// Polls until the process is gone; the limit only keeps a broken build from
-// hanging the run.
-void WaitUntilEnded(int64_t pid) {
+// Polls until `done` holds; the limit only keeps a broken build from hanging
+// the run.
+void WaitUntil(const std::function<bool()>& done) {
   const int64_t give_up = jx_clock_tick_milliseconds() + 120000;
-  while (jx_process_is_alive(pid) && jx_clock_tick_milliseconds() < give_up) {
-    jx_this_thread_sleep(10);
-  }
+  while (!done() && jx_clock_tick_milliseconds() < give_up) jx_this_thread_sleep(10);
+}
+
+void WaitUntilEnded(int64_t pid) {
+  WaitUntil([pid] { return !jx_process_is_alive(pid); });
 }
 
 // Runs `check` with the id of another thread of this process that is alive
@@ -251,12 +244,14 @@ TEST(UserFolders, FollowHomeAndTheDataVariables) {
 #endif
 }
 
-TEST(ProgramPath, NamesThisTestProgram) {
+TEST(ProgramPath, NamesThisTestProgramAsTheCommandLineStarts) {
   const std::string path = ProgramPath();
   EXPECT_TRUE(EndsWith(path, OnWindows() ? "/jx_system_test.exe" : "/jx_system_test")) << path;
   EXPECT_EQ(path.find('\\'), std::string::npos);
   EXPECT_TRUE(jx_file_exist(path.c_str()));
-  EXPECT_EQ(ProgramPath(), path);
+  ASSERT_GE(jx_command_line_args_count(), 1);
+  const std::string program = Argument(0);
+  EXPECT_TRUE(EndsWith(program, OnWindows() ? "jx_system_test.exe" : "jx_system_test")) << program;
 }
 
 TEST(WorkingFolder, FollowsTheLastSuccessfulChange) {
@@ -284,7 +279,7 @@ TEST(WorkingFolder, FollowsTheLastSuccessfulChange) {
 
 // --- thread name, kernel version, memory ---
 
-TEST(ThreadName, ReadsBackWhatWasSet) {
+TEST(ThreadName, ReadsBackWhatWasSetAndAcceptsAnyName) {
   std::thread([] {
     ASSERT_TRUE(jx_set_current_thread_name("jx-worker"));
     EXPECT_EQ(TextOf(jx_get_current_thread_name), "jx-worker");
@@ -292,6 +287,10 @@ TEST(ThreadName, ReadsBackWhatWasSet) {
     // Linux keeps 15 bytes of a name.
     EXPECT_EQ(TextOf(jx_get_current_thread_name),
               OnWindows() ? "a-long-thread-name" : "a-long-thread-n");
+    // Any name is accepted, however long, even none.
+    EXPECT_TRUE(jx_set_current_thread_name(std::string(64, 'n').c_str()));
+    EXPECT_TRUE(jx_set_current_thread_name("r\xC3\xA9sum\xC3\xA9-of-a-long-thread"));
+    EXPECT_TRUE(jx_set_current_thread_name(nullptr));
   }).join();
 }
 
@@ -308,7 +307,7 @@ TEST(KernelVersion, IsThreeNumbers) {
             std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(build));
 }
 
-TEST(GlobalMemory, ReportsTotalAndAvailableMebibytes) {
+TEST(Memory, ReportsMebibytesOfTheSystemAndOfThisLiveProcess) {
   int64_t total = -1;
   int64_t available = -1;
   ASSERT_TRUE(jx_get_os_global_memory(&total, &available));
@@ -316,18 +315,14 @@ TEST(GlobalMemory, ReportsTotalAndAvailableMebibytes) {
   EXPECT_GE(available, 0);
   EXPECT_LE(available, total);
   EXPECT_TRUE(jx_get_os_global_memory(nullptr, nullptr));
-}
-
-// --- processes ---
-
-TEST(Processes, ThisOneIsAliveAndHasMemory) {
   const int64_t self = jx_get_current_process_id();
   EXPECT_TRUE(jx_process_is_alive(self));
   int64_t mib = -1;
   EXPECT_TRUE(jx_get_process_memory(self, &mib));
   EXPECT_GE(mib, 0);
-  EXPECT_TRUE(jx_get_process_memory(self, nullptr));
 }
+
+// --- processes ---
 
 void ExpectNoProcess(int64_t id) {
   EXPECT_FALSE(jx_process_is_alive(id)) << id;
@@ -347,11 +342,8 @@ TEST(Processes, IdsThatNameNoProcessAreRefused) {
 }
 
 #ifndef _WIN32
-TEST(ProcessAlive, HoldsForProcessesThatDenyAccess) {
+TEST(ProcessAlive, HoldsForProcessesThatDenyAccessButNotForAnExitedChild) {
   EXPECT_TRUE(jx_process_is_alive(1));  // init, usually another user's
-}
-
-TEST(ProcessAlive, IsFalseOnceAChildHasExitedUnreaped) {
   const pid_t child = fork();
   if (child == 0) _exit(0);
   ASSERT_GT(child, 0);
@@ -363,19 +355,13 @@ TEST(ProcessAlive, IsFalseOnceAChildHasExitedUnreaped) {
   ASSERT_EQ(waitpid(child, nullptr, 0), child);
   EXPECT_FALSE(jx_process_is_alive(child));
 }
-#endif
 
-#ifndef _WIN32
 TEST(ProcessLaunch, ReapsTheChildOnceItEnds) {
   const char* args[] = {"/bin/sh", "-c", "exit 3"};
   const int64_t child = jx_process_launch(3, args);
   ASSERT_GT(child, 0);
-  WaitUntilEnded(child);
   // Gone from the process table, not left a zombie.
-  const int64_t give_up = jx_clock_tick_milliseconds() + 120000;
-  while (kill(static_cast<pid_t>(child), 0) == 0 && jx_clock_tick_milliseconds() < give_up) {
-    jx_this_thread_sleep(10);
-  }
+  WaitUntil([child] { return kill(static_cast<pid_t>(child), 0) != 0; });
   EXPECT_NE(kill(static_cast<pid_t>(child), 0), 0);
 }
 #endif
@@ -426,12 +412,6 @@ TEST(ProcessTerminateSelf, EndsThisProcessWithTheCode) {
 }
 
 // --- command line ---
-
-TEST(CommandLine, StartsWithTheProgram) {
-  ASSERT_GE(jx_command_line_args_count(), 1);
-  const std::string program = Argument(0);
-  EXPECT_TRUE(EndsWith(program, OnWindows() ? "jx_system_test.exe" : "jx_system_test")) << program;
-}
 
 TEST(CommandLine, ResetReplacesTheWholeList) {
   const std::vector<std::string> saved = Arguments();

@@ -24,22 +24,6 @@ TEST(TickClock, UnitsAreTruncatedNanoseconds) {
   }
 }
 
-TEST(SystemTime, NeverRunsBackwards) {
-  int64_t last_ns = 0, last_us = 0, last_ms = 0;
-  int32_t last_s = 0;
-  for (int i = 0; i < 10000; ++i) {
-    const int64_t ns = jx_system_time_nanoseconds();
-    const int64_t us = jx_system_time_microseconds();
-    const int64_t ms = jx_system_time_milliseconds();
-    const int32_t s = jx_system_time_seconds();
-    ASSERT_GE(ns, last_ns);
-    ASSERT_GE(us, last_us);
-    ASSERT_GE(ms, last_ms);
-    ASSERT_GE(s, last_s);
-    last_ns = ns, last_us = us, last_ms = ms, last_s = s;
-  }
-}
-
 TEST(SystemTime, AgreesWithTheWallClockAndAcrossUnits) {
   const int64_t wall_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                               std::chrono::system_clock::now().time_since_epoch())

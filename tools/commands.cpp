@@ -38,6 +38,16 @@ std::string WorkingFolder() {
   return folder;
 }
 
+// An outcome of `command` for the folder argument `text`; its error is set
+// when the folder does not exist.
+Outcome StartOnFolder(const char* command, const std::string& text) {
+  Outcome outcome;
+  outcome.command = command;
+  outcome.folder = FolderArgument(text);
+  outcome.error = FolderError(text, outcome.folder);
+  return outcome;
+}
+
 }  // namespace
 
 std::string FolderArgument(const std::string& text) {
@@ -51,10 +61,7 @@ std::string FolderArgument(const std::string& text) {
 }
 
 Outcome RunVerify(const std::string& text) {
-  Outcome outcome;
-  outcome.command = "verify";
-  outcome.folder = FolderArgument(text);
-  outcome.error = FolderError(text, outcome.folder);
+  Outcome outcome = StartOnFolder("verify", text);
   if (outcome.error.empty() && !jx_file_exist((outcome.folder + kManifestName).c_str())) {
     // The check itself passes such a folder; asked about one folder, say so.
     outcome.error = outcome.folder + kManifestName + ": no manifest to verify against";
@@ -90,10 +97,7 @@ Outcome RunSelect(const std::string& text) {
 }
 
 Outcome RunManifest(const std::string& text) {
-  Outcome outcome;
-  outcome.command = "manifest";
-  outcome.folder = FolderArgument(text);
-  outcome.error = FolderError(text, outcome.folder);
+  Outcome outcome = StartOnFolder("manifest", text);
   if (!outcome.error.empty()) return outcome;
   outcome.manifest = outcome.folder + kManifestName;
   outcome.files = WriteManifest(outcome.folder, outcome.manifest, &outcome.error);

@@ -307,6 +307,36 @@ bool BecomeContainer(JsonValue& v, int level, rapidjson::Type type, bool emptied
   return true;
 }
 
+// Reads the value at `path` as a number of type T into `*out`; a null value
+// names nothing.
+template <class T>
+bool GetNumber(jx_json_t h, const char* path, T* out, T (*convert)(const JsonValue&)) {
+  if (out == nullptr) return false;
+  auto number = [&](JsonValue& v, int) {
+    if (v.IsNull()) return false;
+    *out = convert(v);
+    return true;
+  };
+  return Get(h, path, number);
+}
+
+// Sets the value at `path` to the bool or number `v`.
+template <class T>
+bool SetScalar(jx_json_t h, const char* path, T v) {
+  auto assign = [&](JsonValue& target, int) {
+    JsonValue fresh(v);
+    target.Swap(fresh);
+    return true;
+  };
+  return Set(h, path, assign);
+}
+
+// Sets the value at `path` to a container of `type` (see BecomeContainer).
+bool SetContainer(jx_json_t h, const char* path, rapidjson::Type type, bool emptied) {
+  auto become = [=](JsonValue& v, int level) { return BecomeContainer(v, level, type, emptied); };
+  return Set(h, path, become);
+}
+
 // Merges `source` into `target`: arrays append the source's elements (moved
 // out, leaving nulls), objects merge member by member, anything else is
 // replaced by a copy. The recursion follows the source, whose depth is
@@ -342,23 +372,11 @@ bool jx_json_get_cstr(jx_json_t h, const char* path, char** out, uint32_t* out_l
 }
 
 bool jx_json_get_int64(jx_json_t h, const char* path, int64_t* out) {
-  if (out == nullptr) return false;
-  auto integer = [&](JsonValue& v, int) {
-    if (v.IsNull()) return false;
-    *out = jx::IntegerOf(v);
-    return true;
-  };
-  return jx::Get(h, path, integer);
+  return jx::GetNumber(h, path, out, jx::IntegerOf);
 }
 
 bool jx_json_get_double(jx_json_t h, const char* path, double* out) {
-  if (out == nullptr) return false;
-  auto number = [&](JsonValue& v, int) {
-    if (v.IsNull()) return false;
-    *out = jx::DoubleOf(v);
-    return true;
-  };
-  return jx::Get(h, path, number);
+  return jx::GetNumber(h, path, out, jx::DoubleOf);
 }
 
 bool jx_json_get_jvalue(jx_json_t h, const char* path, jx_json_t out) {
@@ -377,28 +395,14 @@ bool jx_json_get_jvalue(jx_json_t h, const char* path, jx_json_t out) {
   });
 }
 
-bool jx_json_set_bool(jx_json_t h, const char* path, bool v) {
-  auto assign = [&](JsonValue& target, int) {
-    target.SetBool(v);
-    return true;
-  };
-  return jx::Set(h, path, assign);
-}
+bool jx_json_set_bool(jx_json_t h, const char* path, bool v) { return jx::SetScalar(h, path, v); }
 
 bool jx_json_set_int64(jx_json_t h, const char* path, int64_t v) {
-  auto assign = [&](JsonValue& target, int) {
-    target.SetInt64(v);
-    return true;
-  };
-  return jx::Set(h, path, assign);
+  return jx::SetScalar(h, path, v);
 }
 
 bool jx_json_set_double(jx_json_t h, const char* path, double v) {
-  auto assign = [&](JsonValue& target, int) {
-    target.SetDouble(v);
-    return true;
-  };
-  return jx::Set(h, path, assign);
+  return jx::SetScalar(h, path, v);
 }
 
 bool jx_json_set_cstr(jx_json_t h, const char* path, const char* v) {
@@ -437,31 +441,19 @@ bool jx_json_merge_set_jvalue(jx_json_t h, const char* path, jx_json_t src) {
 }
 
 bool jx_json_set_as_map(jx_json_t h, const char* path) {
-  auto become = [](JsonValue& v, int level) {
-    return jx::BecomeContainer(v, level, rapidjson::kObjectType, false);
-  };
-  return jx::Set(h, path, become);
+  return jx::SetContainer(h, path, rapidjson::kObjectType, false);
 }
 
 bool jx_json_set_as_array(jx_json_t h, const char* path) {
-  auto become = [](JsonValue& v, int level) {
-    return jx::BecomeContainer(v, level, rapidjson::kArrayType, false);
-  };
-  return jx::Set(h, path, become);
+  return jx::SetContainer(h, path, rapidjson::kArrayType, false);
 }
 
 bool jx_json_set_as_empty_map(jx_json_t h, const char* path) {
-  auto become = [](JsonValue& v, int level) {
-    return jx::BecomeContainer(v, level, rapidjson::kObjectType, true);
-  };
-  return jx::Set(h, path, become);
+  return jx::SetContainer(h, path, rapidjson::kObjectType, true);
 }
 
 bool jx_json_set_as_empty_array(jx_json_t h, const char* path) {
-  auto become = [](JsonValue& v, int level) {
-    return jx::BecomeContainer(v, level, rapidjson::kArrayType, true);
-  };
-  return jx::Set(h, path, become);
+  return jx::SetContainer(h, path, rapidjson::kArrayType, true);
 }
 
 bool jx_json_set_as_null(jx_json_t h, const char* path) {
