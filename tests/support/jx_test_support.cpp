@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -136,6 +137,17 @@ bool MakeFifo(const std::string& path) {
   return false;
 #else
   return mkfifo(path.c_str(), 0600) == 0;
+#endif
+}
+
+bool UseTemporaryProfile(const std::string& home) {
+#ifdef _WIN32
+  (void)home;
+  return false;
+#else
+  return setenv("HOME", home.c_str(), 1) == 0 &&
+         setenv("XDG_CONFIG_HOME", (home + ".config").c_str(), 1) == 0 &&
+         setenv("XDG_DATA_HOME", (home + ".local/share").c_str(), 1) == 0;
 #endif
 }
 

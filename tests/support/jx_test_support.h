@@ -55,6 +55,11 @@ bool MakeFolderLink(const std::string& link, const std::string& target);
 bool MakeLink(const std::string& link, const std::string& target);
 // Makes a FIFO at `path`. False on Windows, which has none.
 bool MakeFifo(const std::string& path);
+// Points this process's user folders (home, configuration, data) into
+// the UTF-8 folder `home` ("/"-terminated); call before anything asks for
+// them, as the toolkit keeps them. False on Windows, where the shell ignores
+// the environment.
+bool UseTemporaryProfile(const std::string& home);
 // The highest resident memory of this process so far in bytes, or -1 where
 // the system does not tell (Windows).
 int64_t PeakResidentBytes();
