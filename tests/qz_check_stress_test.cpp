@@ -3,7 +3,6 @@
 // they are listed. This program turns the process-wide log on.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>

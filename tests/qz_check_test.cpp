@@ -489,18 +489,17 @@ TEST(CheckFaults, OverlongAndNonUtf8PathsAreReportedAsWritten) {
   log.Take();
 }
 
-// The real selector with its roots in temporary folders; `after_listing`
-// runs right after each folder listing.
+// The real selector with its roots in temporary folders and no executable
+// folder to fall back on; `after_listing` runs right after each listing.
 class RootedSelector final : public QZCheckBaseVersionSelector {
  public:
   std::string user_root;
   std::string default_root;
-  std::string exe_folder;
   std::function<void(const std::string&)> after_listing = [](const std::string&) {};
 
   std::string GetInstallMarkName() override { return real_.GetInstallMarkName(); }
   std::string GetUpdatingMarkName() override { return real_.GetUpdatingMarkName(); }
-  std::string GetExeFolder() override { return exe_folder; }
+  std::string GetExeFolder() override { return ""; }
   std::string GetDefaultInstallRoot() override { return default_root; }
   std::string GetUserRootPath() override { return user_root; }
   std::string GetUserCachePath() override { return user_root; }
