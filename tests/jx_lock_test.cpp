@@ -16,12 +16,12 @@ void WaitForQueue(jx_lock_t lock, int length) {
   while (jx::LockQueueLength(lock) != length) jx_this_thread_yield();
 }
 
-TEST(TicketLock, ServesWaitersInArrivalOrder) {
+TEST(TicketLock, ServesSevenWaitersInArrivalOrder) {
   jx_lock_t lock = jx_lock_create();
   std::vector<int> order;
   std::vector<std::thread> waiters;
   jx_lock_lock(lock);
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < 7; ++i) {
     waiters.emplace_back([&, i] {
       jx_lock_lock(lock);
       order.push_back(i);
@@ -31,7 +31,7 @@ TEST(TicketLock, ServesWaitersInArrivalOrder) {
   }
   jx_lock_unlock(lock);
   for (auto& waiter : waiters) waiter.join();
-  EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
   jx_lock_destory(lock);
 }
 
@@ -116,7 +116,7 @@ TEST(SpinLock, ExcludesAndToleratesDestroyWhileHeld) {
   jx_rand_lock_t lock = jx_rand_lock_create();
   int64_t counter = 0;
   std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
+  for (int t = 0; t < 8; ++t) {
     threads.emplace_back([&] {
       for (int i = 0; i < 2000; ++i) {
         jx_rand_lock_lock(lock);
@@ -126,7 +126,7 @@ TEST(SpinLock, ExcludesAndToleratesDestroyWhileHeld) {
     });
   }
   for (auto& thread : threads) thread.join();
-  EXPECT_EQ(counter, 8000);
+  EXPECT_EQ(counter, 16000);
 
   jx_rand_lock_lock(lock);
   jx_rand_lock_destory(lock);

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <regex>
 #include <string>
 #include <thread>
@@ -155,8 +157,9 @@ TEST(LogQueue, DiscardsAbove2048LinesEvenWithoutWarnings) {
 // A log of its own in a temporary folder, with its writer on a thread.
 class WrittenLog {
  public:
-  explicit WrittenLog(jx::LogSettings settings = {})
-      : log_(WithFolder(std::move(settings), dir_.path())), writer_([this] { log_.RunWriter(); }) {}
+  explicit WrittenLog(jx::LogSettings settings = {}, jx::LogClock clock = {})
+      : log_(WithFolder(std::move(settings), dir_.path()), clock),
+        writer_([this] { log_.RunWriter(); }) {}
   ~WrittenLog() {
     if (writer_.joinable()) Stop();
   }
@@ -229,6 +232,114 @@ TEST(LogWriter, WritesEveryLineOfConcurrentCallersWholeAndInEachThreadsOrder) {
     ASSERT_TRUE(std::regex_match(line, parts, whole)) << line;
     const int thread = std::stoi(parts[1]);
     ASSERT_EQ(std::stoi(parts[2]), next[thread]++) << line;
+  }
+}
+
+// A writer that can be held: its pacing pause waits until the test opens the
+// gate. The wall clock moves 200 ms at every reading, so the writer pauses
+// after each line it writes.
+class Gate {
+ public:
+  static void Pause(int /*milliseconds*/) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    paused_ = true;
+    condition_.notify_all();
+    condition_.wait(hold, [] { return open_; });
+  }
+  static void Close() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    open_ = paused_ = false;
+  }
+  static void WaitUntilPaused() {
+    std::unique_lock<std::mutex> hold(mutex_);
+    condition_.wait(hold, [] { return paused_; });
+  }
+  static void Open() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    open_ = true;
+    condition_.notify_all();
+  }
+
+ private:
+  static inline std::mutex mutex_;
+  static inline std::condition_variable condition_;
+  static inline bool open_ = false;
+  static inline bool paused_ = false;
+};
+
+std::atomic<int64_t> gated_wall{1709647629000};
+
+// The kinds of line the queue holds after `count` callers' lines were queued
+// one by one with the tick clock past one second: 'L' a caller's line, 'W' a
+// warning, 'O' the overflow line. Only the count matters, not who queued.
+std::string QueueAfter(int count) {
+  std::string kinds;
+  for (int i = 0; i < count; ++i) {
+    if (kinds.size() > jx::LogContext::kWarnLines) kinds += 'W';
+    if (kinds.size() > jx::LogContext::kMaxLines) kinds = "O";
+    kinds += 'L';
+  }
+  return kinds;
+}
+
+TEST(LogWriter, AFloodWhileTheWriterIsHeldKeepsTheBacklogRulesAndEveryLineWhole) {
+  Gate::Close();
+  jx::LogClock clock;
+  clock.wall_milliseconds = [] { return gated_wall += 200; };
+  clock.tick_milliseconds = [] { return int64_t{5000}; };
+  clock.sleep_milliseconds = &Gate::Pause;
+  WrittenLog written({}, clock);
+  written.log().Write(JX_LOG_WARN, "jx", "w", "held");
+  Gate::WaitUntilPaused();  // the writer is inside its batch, not idle
+
+  // 4400 lines: two discards, then a backlog above 1024 lines with warnings.
+  constexpr int kThreads = 4;
+  constexpr int kPerThread = 1100;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&written, t] {
+      for (int i = 0; i < kPerThread; ++i) {
+        written.log().Write(JX_LOG_WARN, "jx", "w", std::to_string(t) + ":" + std::to_string(i));
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  Gate::Open();
+  const std::vector<std::string> lines = written.Stop();
+
+  const std::string expected = QueueAfter(kThreads * kPerThread);
+  ASSERT_EQ(lines.size(), 1 + expected.size());
+  EXPECT_EQ(Body(lines[0]), "[W:0300][w][jx] held\n");
+  const std::regex head(R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d:\d{3}\]\[P\d+ T\d+\]\[)");
+  const std::regex caller(R"(\[W:0300\]\[w\]\[jx\] (\d):(\d+)\n)");
+  std::string kinds;
+  std::vector<int> next(kThreads, -1);
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    ASSERT_TRUE(std::regex_search(line, head)) << line;
+    std::smatch parts;
+    const std::string body = Body(line);
+    if (IsWarning(line)) {
+      kinds += 'W';
+    } else if (IsOverflow(line)) {
+      kinds += 'O';
+    } else {
+      ASSERT_TRUE(std::regex_match(body, parts, caller)) << line;
+      kinds += 'L';
+      // What survives of each thread is an unbroken run of its lines.
+      const int thread = std::stoi(parts[1]);
+      const int number = std::stoi(parts[2]);
+      if (next[thread] != -1) {
+        ASSERT_EQ(number, next[thread]) << line;
+      }
+      next[thread] = number + 1;
+    }
+  }
+  EXPECT_EQ(kinds, expected);
+  for (int t = 0; t < kThreads; ++t) {
+    if (next[t] != -1) {
+      EXPECT_EQ(next[t], kPerThread) << t;
+    }
   }
 }
 

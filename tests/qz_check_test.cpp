@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/jx_file.h"
+#include "base/jx_folder.h"
 #include "base/jx_md5.h"
 #include "base/jx_memory.h"
 #include "base/jx_plog.h"
@@ -363,6 +365,207 @@ TEST(Verification, ToleratesHostileManifests) {
   EXPECT_EQ(result.code, QZ_CHECK_FILES_MISMATCH);
   EXPECT_NE(result.report.find("outside"), std::string::npos);
   log.Take();
+}
+
+// --- Faults met in the middle of a check ---
+
+// Every file below differs from its manifest line, so the check asks for a
+// recheck; before answering, the recheck does to the file what another
+// program or a crash might.
+TEST(CheckFaults, AFileChangedJustBeforeItsRecheckFailsOnlyWhenItIsNoLongerAFile) {
+  CheckLog log;
+  Version version;
+  using Fault = std::function<bool(const std::string&)>;
+  std::vector<std::pair<std::string, Fault>> faults = {
+      {"removed", [](const std::string& path) { return jx_file_remove(path.c_str()); }},
+      {"emptied",
+       [](const std::string& path) {
+         WriteFile(path, "");
+         return true;
+       }},
+      {"grown past the limit",
+       [](const std::string& path) {
+         WriteFile(path, std::string(MD5_MAX_CHECK_FILE_SIZE, 'g'));
+         return true;
+       }},
+      {"now a folder",
+       [](const std::string& path) {
+         return jx_file_remove(path.c_str()) && jx_folder_create(path.c_str());
+       }},
+  };
+  if (!jx::test::OnWindows()) {
+    faults.emplace_back("now a pipe", [](const std::string& path) {
+      return jx_file_remove(path.c_str()) && jx::test::MakeFifo(path);
+    });
+  }
+  for (const auto& fault : faults) {
+    version.Add(fault.first, "listed");
+    WriteFile(version / fault.first, "changed");
+  }
+  version.WriteManifest();
+  QZCheckRecheckFn recheck = [&](std::string path) {
+    for (const auto& [name, fault] : faults) {
+      if (name == path) {
+        EXPECT_TRUE(fault(version / path)) << path;
+      }
+    }
+    return true;
+  };
+  const QZCheckResult result = QZCheckVersionFilesMD5Check(version.folder(), recheck);
+  EXPECT_EQ(result.code, QZ_CHECK_FILES_MISMATCH);
+  EXPECT_EQ(result.report, "{\"fileLists\":[\"removed\",\"now a folder\"]}");
+  // Gone files fail without a file information line; files that are there
+  // but give no digest are logged and pass.
+  std::vector<std::string> expected = {
+      "[dest] file NOT match MD5! -> removed, [" + Md5Of("listed") + ", ]",
+      "file MD5 failed! -> " + (version / "emptied"),
+      "file MD5 failed! -> " + (version / "grown past the limit"),
+      "[dest] file NOT match MD5! -> now a folder, [" + Md5Of("listed") + ", ]",
+  };
+  if (!jx::test::OnWindows()) expected.push_back("file MD5 failed! -> " + (version / "now a pipe"));
+  EXPECT_EQ(log.Messages(), expected);
+}
+
+TEST(CheckFaults, PipesDevicesAndLinkLoopsWhereFilesAreListedNeverHang) {
+  CheckLog log;
+  Version version;
+  if (!jx::test::MakeFifo(version / "pipe")) GTEST_SKIP() << "no FIFOs or links here";
+  ASSERT_TRUE(jx::test::MakeLink(version / "zero", "/dev/zero"));
+  ASSERT_TRUE(jx::test::MakeLink(version / "loop", version / "loop"));
+  for (const char* path : {"pipe", "zero", "loop", "loop/inside"}) {
+    version.AddLine(Md5Of("") + " *./" + path);
+  }
+  version.WriteManifest();
+  const QZCheckResult result = QZCheckVersionFilesMD5Check(version.folder(), QZCheckRecheckFn());
+  EXPECT_EQ(result.report, "{\"fileLists\":[\"loop/inside\"]}");
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{
+                                "file MD5 failed! -> " + (version / "pipe"),
+                                "file MD5 failed! -> " + (version / "zero"),
+                                "file MD5 failed! -> " + (version / "loop"),
+                                "[dest] file NOT match MD5! -> loop/inside, [" + Md5Of("") + ", ]",
+                            }));
+
+  // A manifest that is a pipe reads as empty; one behind a link loop cannot
+  // be opened.
+  TempDir piped;
+  TempDir looped;
+  ASSERT_TRUE(jx::test::MakeLink(piped / "verify.md5.check", version / "pipe"));
+  ASSERT_TRUE(jx::test::MakeLink(looped / "verify.md5.check", version / "loop"));
+  EXPECT_EQ(QZCheckVersionFilesMD5Check(piped.path(), QZCheckRecheckFn()).code, QZ_CHECK_OK);
+  EXPECT_EQ(QZCheckVersionFilesMD5Check(looped.path(), QZCheckRecheckFn()).code, QZ_CHECK_OK);
+  EXPECT_EQ(log.Messages(),
+            std::vector<std::string>{"NO file MD5 for check ?????? --> " + looped.path()});
+}
+
+TEST(CheckFaults, OverlongAndNonUtf8PathsAreReportedAsWritten) {
+  CheckLog log;
+  Version version;
+  std::string deep;
+  while (deep.size() < 4096) deep += "folder/";
+  deep += "file";
+  const std::string wide_name(300, 'n');
+  version.AddLine(Md5Of("") + " *./" + deep);
+  version.AddLine(Md5Of("") + " *./" + wide_name);
+  version.WriteManifest();
+  QZCheckResult result = QZCheckVersionFilesMD5Check(version.folder(), QZCheckRecheckFn());
+  EXPECT_EQ(result.report, "{\"fileLists\":[\"" + deep + "\",\"" + wide_name + "\"]}");
+
+  std::string long_folder = version.folder();
+  while (long_folder.size() < 4096) long_folder += "sub/";
+  result = QZCheckVersionFilesMD5Check(long_folder, QZCheckRecheckFn());
+  EXPECT_EQ(result.code, QZ_CHECK_OK);
+  EXPECT_EQ(result.report, "");
+  log.Take();
+
+  if (jx::test::OnWindows()) return;  // Windows names are UTF-16: no such files
+  Version bytes;
+  bytes.Add("\xFF\xFE.bin", "kept");
+  bytes.Add("caf\xE9", "latin-1");
+  bytes.WriteManifest();
+  WriteFile(bytes / "caf\xE9", "changed");
+  result = QZCheckVersionFilesMD5Check(bytes.folder(), QZCheckRecheckFn());
+  EXPECT_EQ(result.code, QZ_CHECK_FILES_MISMATCH);
+  EXPECT_EQ(result.report, "{\"fileLists\":[\"caf\xE9\"]}");
+  log.Take();
+}
+
+// The real selector with its roots in temporary folders and no executable
+// folder to fall back on; `after_listing` runs right after each listing.
+class RootedSelector final : public QZCheckBaseVersionSelector {
+ public:
+  std::string user_root;
+  std::string default_root;
+  std::function<void(const std::string&)> after_listing = [](const std::string&) {};
+
+  std::string GetInstallMarkName() override { return real_.GetInstallMarkName(); }
+  std::string GetUpdatingMarkName() override { return real_.GetUpdatingMarkName(); }
+  std::string GetExeFolder() override { return ""; }
+  std::string GetDefaultInstallRoot() override { return default_root; }
+  std::string GetUserRootPath() override { return user_root; }
+  std::string GetUserCachePath() override { return user_root; }
+  bool IsFileExist(const std::string& path) override { return real_.IsFileExist(path); }
+  std::string FixPath(const std::string& path) override { return real_.FixPath(path); }
+  std::string ReadFileText(const std::string& path) override { return real_.ReadFileText(path); }
+  std::vector<std::string> ListSubFolderNames(const std::string& folder) override {
+    std::vector<std::string> names = real_.ListSubFolderNames(folder);
+    after_listing(folder);
+    return names;
+  }
+
+ private:
+  QZCheckVersionSelector real_;
+};
+
+TEST(CheckFaults, AVersionRemovedRightAfterItWasListedIsCheckedAsHavingNoManifest) {
+  CheckLog log;
+  TempDir root;
+  for (const char* name : {"1.0.0.0/", "2.0.0.0/"}) {
+    WriteFile(root / name + "a", "a");
+    WriteFile(root / name + "verify.md5.check", Md5Of("a") + " *./a\n");
+  }
+  RootedSelector selector;
+  selector.default_root = root.path();
+  selector.after_listing = [&](const std::string&) {
+    jx_folder_recursive_remove((root / "2.0.0.0/").c_str());
+  };
+  const std::string chosen = selector.GetVersionPath();
+  EXPECT_EQ(chosen, root / "2.0.0.0/");
+  const QZCheckResult result = QZCheckVersionFilesMD5Check(chosen, QZCheckRecheckFn());
+  EXPECT_EQ(result.code, QZ_CHECK_OK);
+  EXPECT_EQ(result.report, "");
+  EXPECT_EQ(log.Messages(), std::vector<std::string>{"NO file MD5 for check ?????? --> " + chosen});
+}
+
+TEST(CheckFaults, MarkersAndRootsThatAreNotWhatTheyShouldBeLeadToTheNextRoot) {
+  TempDir home;
+  TempDir fallback;
+  WriteFile(fallback / "1.0.0.0/a", "a");
+  RootedSelector selector;
+  selector.user_root = home.path();
+  selector.default_root = fallback.path();
+  const std::string marker = home / ".trelm_install";
+  const std::string expected = fallback / "1.0.0.0/";
+
+  ASSERT_TRUE(jx_folder_create(marker.c_str()));
+  EXPECT_EQ(selector.GetVersionPath(), expected);
+  ASSERT_TRUE(jx_folder_remove(marker.c_str()));
+  WriteFile(marker, home / "root-that-is-a-file");
+  WriteFile(home / "root-that-is-a-file", "");
+  EXPECT_EQ(selector.GetVersionPath(), expected);
+  ASSERT_TRUE(jx_file_remove(marker.c_str()));
+
+  if (jx::test::OnWindows()) return;  // no FIFOs, devices or links there
+  ASSERT_TRUE(jx::test::MakeFifo(marker));
+  EXPECT_EQ(selector.GetVersionPath(), expected);
+  for (const std::string& target : {std::string("/dev/zero"), marker}) {
+    ASSERT_TRUE(jx_file_remove(marker.c_str()));
+    ASSERT_TRUE(jx::test::MakeLink(marker, target));
+    EXPECT_EQ(selector.GetVersionPath(), expected) << target;
+  }
+  ASSERT_TRUE(jx_file_remove(marker.c_str()));
+  ASSERT_TRUE(jx::test::MakeLink(home / "looped", home / "looped"));
+  WriteFile(marker, home / "looped");
+  EXPECT_EQ(selector.GetVersionPath(), expected);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,8 @@
 #include <sys/utime.h>
 #include <windows.h>
 #else
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 #endif
 
@@ -116,6 +119,50 @@ bool MakeFolderLink(const std::string& link, const std::string& target) {
   fs::create_directory_symlink(FromUtf8(target), FromUtf8(link), error);
   return !error;
 #endif
+}
+
+bool MakeLink(const std::string& link, const std::string& target) {
+#ifdef _WIN32
+  (void)link;
+  (void)target;
+  return false;
+#else
+  return symlink(target.c_str(), link.c_str()) == 0;
+#endif
+}
+
+bool MakeFifo(const std::string& path) {
+#ifdef _WIN32
+  (void)path;
+  return false;
+#else
+  return mkfifo(path.c_str(), 0600) == 0;
+#endif
+}
+
+bool UseTemporaryProfile(const std::string& home) {
+#ifdef _WIN32
+  (void)home;
+  return false;
+#else
+  return setenv("HOME", home.c_str(), 1) == 0 &&
+         setenv("XDG_CONFIG_HOME", (home + ".config").c_str(), 1) == 0 &&
+         setenv("XDG_DATA_HOME", (home + ".local/share").c_str(), 1) == 0;
+#endif
+}
+
+int64_t PeakResidentBytes() {
+  // Linux keeps the high-water mark of the resident set in "VmHWM: <n> kB".
+  std::ifstream status("/proc/self/status");
+  std::string word;
+  while (status >> word) {
+    if (word == "VmHWM:") {
+      int64_t kilobytes = -1;
+      status >> kilobytes;
+      return kilobytes < 0 ? -1 : kilobytes * 1024;
+    }
+  }
+  return -1;
 }
 
 std::string Md5Of(const std::string& content) {

@@ -50,6 +50,19 @@ bool OnWindows();
 // Makes `link` a symbolic link to the folder `target` (both UTF-8). False
 // where the system refuses (Windows without the right to make links).
 bool MakeFolderLink(const std::string& link, const std::string& target);
+// Makes `link` a symbolic link to `target`, which need not exist (a link to
+// itself makes a loop). False on Windows, where links need rights tests lack.
+bool MakeLink(const std::string& link, const std::string& target);
+// Makes a FIFO at `path`. False on Windows, which has none.
+bool MakeFifo(const std::string& path);
+// Points this process's user folders (home, configuration, data) into
+// the UTF-8 folder `home` ("/"-terminated); call before anything asks for
+// them, as the toolkit keeps them. False on Windows, where the shell ignores
+// the environment.
+bool UseTemporaryProfile(const std::string& home);
+// The highest resident memory of this process so far in bytes, or -1 where
+// the system does not tell (Windows).
+int64_t PeakResidentBytes();
 
 }  // namespace jx::test
 
