@@ -7,5 +7,5 @@
 set -euo pipefail
 fuzzer=$1 seeds=$2 work=$3 seconds=$4
 mkdir -p "$work/corpus"
-exec "$fuzzer" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=65536 \
+exec "$fuzzer" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=2048 -max_len=65536 \
   -print_final_stats=1 -artifact_prefix="$work/" "$work/corpus" "$seeds"
