@@ -3,7 +3,9 @@
 #
 # Runs one fuzz target for <seconds> on its seeds. What it learns goes to
 # <work folder>/corpus (the seeds in the repository are never written), and a
-# failing input to <work folder>/ as crash-*, leak-* or timeout-*.
+# failing input to <work folder>/ as crash-*, leak-* or timeout-*. A unit
+# hangs after 60 s of wall time: generous, so a loaded machine is not taken
+# for a hang.
 set -euo pipefail
 fuzzer=$1 seeds=$2 work=$3 seconds=$4
 mkdir -p "$work/corpus"
