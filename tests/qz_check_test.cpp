@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "base/jx_file.h"
 #include "base/jx_folder.h"
-#include "base/jx_text.h"
 #include "mird_check.h"
 #include "qz_check_trelm_version.h"
 #include "support/jx_test_check.h"
@@ -100,89 +99,91 @@ TEST(VersionNumbers, ParseDottedNames) {
   EXPECT_EQ(GetPathBaseName(""), "");
 }
 
-// A selector over an in-memory world: files, folders and OS folders.
-class FakeSelector final : public QZCheckBaseVersionSelector {
+// The real selector with its roots in temporary folders; `after_listing` runs
+// right after each listing and may change the names it gives.
+class RootedSelector final : public QZCheckBaseVersionSelector {
  public:
-  std::map<std::string, std::string> files;                 // path -> content
-  std::map<std::string, std::vector<std::string>> folders;  // root -> sub-folder names
-  std::string user_root = "/home/u/";
-  std::string user_cache = "/home/u/.config/";
-  std::string exe_folder = "/app/bin/";
-  std::vector<std::string> reads;
+  std::string user_root;
+  std::string user_cache;
+  std::string default_root;
+  std::string exe_folder;
+  std::function<void(const std::string&, std::vector<std::string>*)> after_listing =
+      [](const std::string&, std::vector<std::string>*) {};
 
-  std::string GetInstallMarkName() override { return ".trelm_install"; }
-  std::string GetUpdatingMarkName() override { return ".version_updating"; }
+  std::string GetInstallMarkName() override { return real_.GetInstallMarkName(); }
+  std::string GetUpdatingMarkName() override { return real_.GetUpdatingMarkName(); }
   std::string GetExeFolder() override { return exe_folder; }
-  std::string GetDefaultInstallRoot() override { return "C:/opt/zel-mird/"; }
+  std::string GetDefaultInstallRoot() override { return default_root; }
   std::string GetUserRootPath() override { return user_root; }
   std::string GetUserCachePath() override { return user_cache; }
-  bool IsFileExist(const std::string& path) override { return files.count(path) != 0; }
-  std::string FixPath(const std::string& path) override { return jx::FixPathText(path); }
-  std::string ReadFileText(const std::string& path) override {
-    reads.push_back(path);
-    auto found = files.find(path);
-    return found == files.end() ? "" : found->second;
+  bool IsFileExist(const std::string& path) override { return real_.IsFileExist(path); }
+  std::string FixPath(const std::string& path) override { return real_.FixPath(path); }
+  std::string ReadFileText(const std::string& path) override { return real_.ReadFileText(path); }
+  std::vector<std::string> ListSubFolderNames(const std::string& folder) override {
+    std::vector<std::string> names = real_.ListSubFolderNames(folder);
+    after_listing(folder, &names);
+    return names;
   }
-  std::vector<std::string> ListSubFolderNames(const std::string& root) override {
-    auto found = folders.find(root);
-    return found == folders.end() ? std::vector<std::string>{} : found->second;
-  }
+
+ private:
+  QZCheckVersionSelector real_;
 };
 
-TEST(VersionSelector, ReadsTheRootFromTheFirstMarkerWord) {
-  FakeSelector selector;
-  selector.files["/home/u/.trelm_install"] = "  D:\\Apps\\Prod\\ \r\n";
-  selector.files["/home/u/.config/.trelm_install"] = "/elsewhere/";
-  EXPECT_EQ(selector.GetInstallRootFromMark(), "D:/Apps/Prod/");
-  EXPECT_EQ(selector.reads.size(), 1u);  // the cache marker is not read
-
-  selector.files["/home/u/.trelm_install"] = "";
-  EXPECT_EQ(selector.GetInstallRootFromMark(), "/elsewhere/");
-  selector.files["/home/u/.trelm_install"] = " \t\r\n";  // only white space: no root
-  EXPECT_EQ(selector.GetInstallRootFromMark(), "");
-  selector.files["/home/u/.trelm_install"] = "\x01/opt/caf\xC3\xA9\\x\x7F rest";
-  EXPECT_EQ(selector.GetInstallRootFromMark(), "/opt/caf\xC3\xA9/x/");
+TEST(VersionSelector, ReadsTheRootFromTheFirstWordOfTheFirstMarker) {
+  TempDir home;
+  TempDir cache;
+  RootedSelector selector;
+  selector.user_root = home.path();
+  selector.user_cache = cache.path();
+  WriteFile(cache / ".trelm_install", "/elsewhere/");
+  const std::pair<std::string, std::string> cases[] = {
+      {"  D:\\Apps\\Prod\\ \r\n", "D:/Apps/Prod/"},
+      {"", "/elsewhere/"},  // an empty marker: the next one
+      {" \t\r\n", ""},      // only white space: no root
+      {"\x01/opt/caf\xC3\xA9\\x\x7F rest", "/opt/caf\xC3\xA9/x/"}};
+  for (const auto& [marker, root] : cases) {
+    SCOPED_TRACE(marker);
+    WriteFile(home / ".trelm_install", marker);
+    EXPECT_EQ(selector.GetInstallRootFromMark(), root);
+  }
 }
 
-TEST(VersionSelector, PicksTheHighestCompleteVersion) {
-  FakeSelector selector;
-  const std::string root = "C:/opt/zel-mird/";
-  selector.folders[root] = {"9.9.9.9", "10.0.0.1", "10.0.0.1.7", "beta", "1.2.3"};
-  EXPECT_EQ(selector.FindLatestVersion(root), "10.0.0.1");
-  selector.folders[root] = {"10.0.0.1.7", "10.0.0.1"};
-  EXPECT_EQ(selector.FindLatestVersion(root), "10.0.0.1.7");  // equal numbers keep the first
-  selector.folders[root] = {"2.0.0.0", "1.0.0.0"};
-  selector.files[root + "2.0.0.0/.version_updating"] = "";
-  EXPECT_EQ(selector.GetVersionPath(), root + "1.0.0.0/");
-  selector.folders[root] = {"1.2.3", "beta"};
-  EXPECT_EQ(selector.FindLatestVersion(root), "");
+TEST(VersionSelector, PicksTheHighestCompleteVersionFolderAndTheFirstOfEqualOnes) {
+  TempDir root;
+  for (const char* name : {"9.9.9.9", "10.0.0.1", "10.0.0.1.7", "11.0.0.0", "beta/1.2.3"}) {
+    WriteFile(root / name + "/f", "");
+  }
+  WriteFile(root / "11.0.0.0/.version_updating", "");
+  WriteFile(root / "12.0.0.0", "a file, not a folder");
+  RootedSelector selector;
+  for (const bool ascending : {true, false}) {
+    selector.after_listing = [ascending](const std::string&, std::vector<std::string>* names) {
+      std::sort(names->begin(), names->end());
+      if (!ascending) std::reverse(names->begin(), names->end());
+    };
+    EXPECT_EQ(selector.FindLatestVersion(root.path()), ascending ? "10.0.0.1" : "10.0.0.1.7");
+  }
+  EXPECT_EQ(selector.FindLatestVersion(root / "beta/"), "");
   EXPECT_EQ(selector.FindLatestVersion(""), "");
 }
 
 TEST(VersionSelector, TriesMarkerDefaultThenExecutableFolder) {
-  FakeSelector selector;
-  selector.files["/home/u/.trelm_install"] = "/mark/";
-  selector.folders["/mark/"] = {"1.0.0.0"};
-  selector.folders["C:/opt/zel-mird/"] = {"5.0.0.0"};
-  selector.folders["/app/bin/"] = {"6.0.0.0"};
-  EXPECT_EQ(selector.GetVersionPath(), "/mark/1.0.0.0/");
-  selector.folders["/mark/"] = {"junk"};
-  EXPECT_EQ(selector.GetVersionPath(), "C:/opt/zel-mird/5.0.0.0/");
-  selector.folders.erase("C:/opt/zel-mird/");
-  EXPECT_EQ(selector.GetVersionPath(), "/app/bin/6.0.0.0/");
-  selector.folders.clear();
-  EXPECT_EQ(selector.GetVersionPath(), "/app/bin/");
-}
-
-TEST(VersionSelector, ListsOnlyRealSubFolders) {
-  TempDir dir;
-  WriteFile(dir / "3.0.0.0", "a file, not a folder");
-  WriteFile(dir / "1.0.0.0/x", "");
-  WriteFile(dir / "2.0.0.0/.version_updating", "");
-  QZCheckVersionSelector selector;
-  EXPECT_EQ(selector.FindLatestVersion(dir.path()), "1.0.0.0");
-  EXPECT_EQ(selector.ReadFileText(dir / "3.0.0.0"), "a file, not a folder");
-  EXPECT_EQ(selector.ReadFileText(dir / "missing"), "");
+  TempDir home;
+  TempDir marked;
+  TempDir fallback;
+  TempDir exe;
+  RootedSelector selector;
+  selector.user_root = selector.user_cache = home.path();
+  selector.default_root = fallback.path();
+  selector.exe_folder = exe.path();
+  WriteFile(home / ".trelm_install", marked.path());
+  const std::string versions[] = {marked / "1.0.0.0/", fallback / "5.0.0.0/", exe / "6.0.0.0/"};
+  for (const std::string& version : versions) WriteFile(version + "f", "");
+  for (const std::string& version : versions) {
+    EXPECT_EQ(selector.GetVersionPath(), version);
+    jx_folder_recursive_remove(version.c_str());
+  }
+  EXPECT_EQ(selector.GetVersionPath(), exe.path());
 }
 
 // The check's log lines since the last call: their messages, after "[jx] ".
@@ -433,33 +434,6 @@ TEST_F(CheckFaults, OverlongAndNonUtf8PathsAreReportedAsWritten) {
   EXPECT_EQ(result.report, "{\"fileLists\":[\"caf\xE9\"]}");
 }
 
-// The real selector with its roots in temporary folders and no executable
-// folder to fall back on; `after_listing` runs right after each listing.
-class RootedSelector final : public QZCheckBaseVersionSelector {
- public:
-  std::string user_root;
-  std::string default_root;
-  std::function<void(const std::string&)> after_listing = [](const std::string&) {};
-
-  std::string GetInstallMarkName() override { return real_.GetInstallMarkName(); }
-  std::string GetUpdatingMarkName() override { return real_.GetUpdatingMarkName(); }
-  std::string GetExeFolder() override { return ""; }
-  std::string GetDefaultInstallRoot() override { return default_root; }
-  std::string GetUserRootPath() override { return user_root; }
-  std::string GetUserCachePath() override { return user_root; }
-  bool IsFileExist(const std::string& path) override { return real_.IsFileExist(path); }
-  std::string FixPath(const std::string& path) override { return real_.FixPath(path); }
-  std::string ReadFileText(const std::string& path) override { return real_.ReadFileText(path); }
-  std::vector<std::string> ListSubFolderNames(const std::string& folder) override {
-    std::vector<std::string> names = real_.ListSubFolderNames(folder);
-    after_listing(folder);
-    return names;
-  }
-
- private:
-  QZCheckVersionSelector real_;
-};
-
 TEST_F(CheckFaults, AVersionRemovedRightAfterItWasListedIsCheckedAsHavingNoManifest) {
   TempDir root;
   for (const char* name : {"1.0.0.0/", "2.0.0.0/"}) {
@@ -468,7 +442,7 @@ TEST_F(CheckFaults, AVersionRemovedRightAfterItWasListedIsCheckedAsHavingNoManif
   }
   RootedSelector selector;
   selector.default_root = root.path();
-  selector.after_listing = [&](const std::string&) {
+  selector.after_listing = [&](const std::string&, std::vector<std::string>*) {
     jx_folder_recursive_remove((root / "2.0.0.0/").c_str());
   };
   const std::string chosen = selector.GetVersionPath();
@@ -484,7 +458,7 @@ TEST_F(CheckFaults, MarkersAndRootsThatAreNotWhatTheyShouldBeLeadToTheNextRoot) 
   TempDir fallback;
   WriteFile(fallback / "1.0.0.0/a", "a");
   RootedSelector selector;
-  selector.user_root = home.path();
+  selector.user_root = selector.user_cache = home.path();
   selector.default_root = fallback.path();
   const std::string marker = home / ".trelm_install";
   const std::string expected = fallback / "1.0.0.0/";
