@@ -4,10 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <regex>
 #include <string>
@@ -41,12 +39,8 @@ std::vector<std::string> Drain(jx::LogContext& log) {
   return lines;
 }
 
-// The stamp as the line must show it, built independently of the log.
-std::string ExpectedHead(int64_t wall_ms, int64_t thread_id = jx_get_current_thread_id()) {
-  return jx::test::LogHead(wall_ms, thread_id);
-}
-
 using jx::test::LogBody;
+using jx::test::LogHead;
 
 TEST(LogLine, MatchesTheLayoutByteForByte) {
   auto log = MakeLog(JX_LOG_VERBOSE);
@@ -54,7 +48,8 @@ TEST(LogLine, MatchesTheLayoutByteForByte) {
   for (int64_t wall : {base + 42, base + 1007, base + 60000}) {
     fake_wall = wall;
     EXPECT_EQ(log->BuildLine(JX_LOG_ERROR, "jx", "parser.cpp(53)Parse", "md5 error"),
-              ExpectedHead(wall) + "[E:0400][parser.cpp(53)Parse][jx] md5 error\n");
+              LogHead(wall, jx_get_current_thread_id()) +
+                  "[E:0400][parser.cpp(53)Parse][jx] md5 error\n");
   }
   fake_wall = base + 7;
   const std::string line = log->BuildLine(JX_LOG_INFO, "jx", "", "");
@@ -201,34 +196,13 @@ TEST(LogWriter, WritesEveryLineOfConcurrentCallersWholeAndInEachThreadsOrder) {
 // A writer that can be held: its pacing pause waits until the test opens the
 // gate. The wall clock moves 200 ms at every reading, so the writer pauses
 // after each line it writes.
-class Gate {
- public:
-  static void Pause(int /*milliseconds*/) {
-    std::unique_lock<std::mutex> hold(mutex_);
-    paused_ = true;
-    condition_.notify_all();
-    condition_.wait(hold, [] { return open_; });
-  }
-  static void Close() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    open_ = paused_ = false;
-  }
-  static void WaitUntilPaused() {
-    std::unique_lock<std::mutex> hold(mutex_);
-    condition_.wait(hold, [] { return paused_; });
-  }
-  static void Open() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    open_ = true;
-    condition_.notify_all();
-  }
+std::atomic<bool> gate_open{false};
+std::atomic<bool> writer_paused{false};
 
- private:
-  static inline std::mutex mutex_;
-  static inline std::condition_variable condition_;
-  static inline bool open_ = false;
-  static inline bool paused_ = false;
-};
+void PauseUntilTheGateOpens(int /*milliseconds*/) {
+  writer_paused = true;
+  while (!gate_open) jx_this_thread_yield();
+}
 
 std::atomic<int64_t> gated_wall{1709647629000};
 
@@ -246,14 +220,14 @@ std::string QueueAfter(int count) {
 }
 
 TEST(LogWriter, AFloodWhileTheWriterIsHeldKeepsTheBacklogRulesAndEveryLineWhole) {
-  Gate::Close();
+  gate_open = writer_paused = false;
   jx::LogClock clock;
   clock.wall_milliseconds = [] { return gated_wall += 200; };
   clock.tick_milliseconds = [] { return int64_t{5000}; };
-  clock.sleep_milliseconds = &Gate::Pause;
+  clock.sleep_milliseconds = &PauseUntilTheGateOpens;
   WrittenLog written({}, clock);
   written.log().Write(JX_LOG_WARN, "jx", "w", "held");
-  Gate::WaitUntilPaused();  // the writer is inside its batch, not idle
+  while (!writer_paused) jx_this_thread_yield();  // inside its batch, not idle
 
   // 4400 lines: two discards, then a backlog above 1024 lines with warnings.
   constexpr int kThreads = 4;
@@ -267,7 +241,7 @@ TEST(LogWriter, AFloodWhileTheWriterIsHeldKeepsTheBacklogRulesAndEveryLineWhole)
     });
   }
   for (auto& thread : threads) thread.join();
-  Gate::Open();
+  gate_open = true;
   const std::vector<std::string> lines = written.Stop();
 
   const std::string expected = QueueAfter(kThreads * kPerThread);
@@ -337,7 +311,7 @@ TEST(LogWriter, ReportsALeakWithItsAllocationStampAddressAndSource) {
   char address[32];
   std::snprintf(address, sizeof(address), "%p", static_cast<void*>(&block));
   EXPECT_EQ(jx::LeakLine({&block, "source/base/jx_json", 81, allocated, 96}),
-            "## memory leak ## " + ExpectedHead(allocated, 96) + "[" + address +
+            "## memory leak ## " + LogHead(allocated, 96) + "[" + address +
                 "][source/base/jx_json:81]\n");
 }
 

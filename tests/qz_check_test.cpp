@@ -220,15 +220,6 @@ class Version {
   std::string manifest_;
 };
 
-TEST_F(Verification, WarnsWithoutAManifest) {
-  TempDir dir;
-  const QZCheckResult result = QZCheckVersionFilesMD5Check(dir.path(), QZCheckRecheckFn());
-  EXPECT_EQ(result.code, 0);
-  EXPECT_EQ(result.report, "");
-  EXPECT_EQ(TakeMessages(),
-            std::vector<std::string>{"NO file MD5 for check ?????? --> " + dir.path()});
-}
-
 TEST_F(Verification, PassesIntactFilesAndReportsMissingAndChangedOnesInManifestOrder) {
   Version version;
   version.Add("gone.txt", "was here");
