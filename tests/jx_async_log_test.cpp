@@ -14,35 +14,14 @@
 #include "base/jx_async.h"
 #include "base/jx_async_loop.h"
 #include "base/jx_async_manager.h"
-#include "base/jx_plog.h"
 #include "base/jx_thread.h"
+#include "support/jx_test_log.h"
 
 namespace {
 
 using jx::AsyncLoop;
 
-jx::LogContext& CapturedLog() {
-  static jx::LogContext* const log = [] {
-    jx::LogSettings settings;
-    settings.min_level = JX_LOG_VERBOSE;
-    jx::InstallLog(std::make_unique<jx::LogContext>(settings));
-    return jx::InstalledLog();
-  }();
-  return *log;
-}
-
-// The bodies ("[V:0001][location][module] message") of the lines queued
-// since the last call, without their final line feed.
-std::vector<std::string> TakeBodies() {
-  std::vector<std::string> lines;
-  CapturedLog().TakeQueued(&lines);
-  std::vector<std::string> bodies;
-  for (const std::string& line : lines) {
-    const size_t start = line.find("][", line.find("[P")) + 1;
-    bodies.push_back(line.substr(start, line.size() - start - 1));
-  }
-  return bodies;
-}
+using jx::test::TakeLogBodies;
 
 // The bodies that match `pattern` in full.
 std::vector<std::string> Matching(const std::vector<std::string>& bodies,
@@ -53,6 +32,10 @@ std::vector<std::string> Matching(const std::vector<std::string>& bodies,
     if (std::regex_match(body, wanted)) found.push_back(body);
   }
   return found;
+}
+
+size_t Count(const std::vector<std::string>& bodies, const std::string& pattern) {
+  return Matching(bodies, pattern).size();
 }
 
 std::string Address(const void* pointer) {
@@ -70,7 +53,7 @@ int64_t FakeTick() { return fake_tick.load(); }
 
 class AsyncLog : public testing::Test {
  protected:
-  void SetUp() override { TakeBodies(); }
+  void SetUp() override { TakeLogBodies(); }
 };
 
 TEST_F(AsyncLog, PostNamesTheTaskAsGivenAndWakeupNamesItsOwnLocation) {
@@ -79,11 +62,11 @@ TEST_F(AsyncLog, PostNamesTheTaskAsGivenAndWakeupNamesItsOwnLocation) {
   loop->Post(nullptr, "");
   loop->Post(nullptr, "given");
   loop->Wakeup();
-  const auto bodies = TakeBodies();
+  const auto bodies = TakeLogBodies();
   const std::string post = R"(\[V:0001\]\[jx_async_loop\.cpp\(\d+\)Post\]\[jx\] \[)" + address;
-  EXPECT_EQ(Matching(bodies, post + R"(\]add task\(\))").size(), 1u);
-  EXPECT_EQ(Matching(bodies, post + R"(\]add task\(given\))").size(), 1u);
-  EXPECT_EQ(Matching(bodies, post + R"(\]add task\(jx_async_loop\.cpp\(\d+\)Wakeup\))").size(), 1u);
+  EXPECT_EQ(Count(bodies, post + R"(\]add task\(\))"), 1u);
+  EXPECT_EQ(Count(bodies, post + R"(\]add task\(given\))"), 1u);
+  EXPECT_EQ(Count(bodies, post + R"(\]add task\(jx_async_loop\.cpp\(\d+\)Wakeup\))"), 1u);
   loop->Stop();
 }
 
@@ -92,29 +75,25 @@ TEST_F(AsyncLog, PassesAndWaitsAreTraced) {
   const std::string address = Escaped(Address(loop.get()));
   loop->Post(nullptr, "a");
   loop->Post(nullptr, "b");
-  TakeBodies();
+  TakeLogBodies();
   loop->FetchTask2Run(false, 0);  // one task left: no wait
-  auto bodies = TakeBodies();
-  EXPECT_EQ(Matching(bodies, R"(\[V:0001\]\[jx_async_loop\.cpp\(\d+\)FetchTask2Run\]\[jx\] )"
-                             R"(\[L\] wait_new_task:0)")
-                .size(),
+  auto bodies = TakeLogBodies();
+  EXPECT_EQ(Count(bodies, R"(\[V:0001\]\[jx_async_loop\.cpp\(\d+\)FetchTask2Run\]\[jx\] )"
+                          R"(\[L\] wait_new_task:0)"),
             1u);
-  EXPECT_EQ(Matching(bodies, R"(.*FetchTask2Run\]\[jx\] \[L\])").size(), 1u);
+  EXPECT_EQ(Count(bodies, R"(.*FetchTask2Run\]\[jx\] \[L\])"), 1u);
 
   loop->FetchTask2Run(true, 20);  // runs the last task, then waits 20 ms
-  bodies = TakeBodies();
-  EXPECT_EQ(Matching(bodies, R"(.*\[jx\] \[L\] wait_new_task:1)").size(), 1u);
-  EXPECT_EQ(Matching(bodies, R"(.*WaitForNewTask\]\[jx\] \[L\]\[)" + address +
-                                 R"(\]condition_variable waite\(20\))")
-                .size(),
+  bodies = TakeLogBodies();
+  EXPECT_EQ(Count(bodies, R"(.*\[jx\] \[L\] wait_new_task:1)"), 1u);
+  EXPECT_EQ(Count(bodies, R"(.*WaitForNewTask\]\[jx\] \[L\]\[)" + address +
+                              R"(\]condition_variable waite\(20\))"),
             1u);
-  EXPECT_GE(Matching(bodies, R"(.*taskCVPreWait\]\[jx\] \[)" + address +
-                                 R"(\]condition_variable to check\[sizeTasks:0\])")
-                .size(),
+  EXPECT_GE(Count(bodies, R"(.*taskCVPreWait\]\[jx\] \[)" + address +
+                              R"(\]condition_variable to check\[sizeTasks:0\])"),
             1u);
-  EXPECT_EQ(Matching(bodies, R"(.*WaitForNewTask\]\[jx\] \[L\]\[)" + address +
-                                 R"(\]condition_variable waite finish\.)")
-                .size(),
+  EXPECT_EQ(Count(bodies, R"(.*WaitForNewTask\]\[jx\] \[L\]\[)" + address +
+                              R"(\]condition_variable waite finish\.)"),
             1u);
 }
 
@@ -122,49 +101,56 @@ TEST_F(AsyncLog, PassesAndWaitsAreTraced) {
 // lines it wrote.
 std::vector<std::string> OverloadLinesAfter(AsyncLoop& loop, int count, int64_t now) {
   for (int i = 0; i < count; ++i) loop.Post(nullptr, "t");
-  TakeBodies();  // the posts' own lines
+  TakeLogBodies();  // the posts' own lines
   fake_tick = now;
   loop.FetchTask2Run(false, 0);
-  return Matching(TakeBodies(), R"(.*too much.*)");
+  return Matching(TakeLogBodies(), R"(.*too much.*)");
 }
 
-std::string OverloadLine(const char* field, const char* loop, const char* queue, int count) {
-  return Escaped(std::string(field)) + R"(\[jx_async_loop\.cpp\(\d+\)\w+\]\[jx\] \[)" + loop +
-         R"(\] too much )" + queue + "! sizeTasks:" + std::to_string(count);
+// An overload line expected: its level field, the queue it names and the
+// number of tasks it reports.
+struct Overload {
+  std::string field;
+  std::string queue;
+  int count;
+};
+
+void ExpectOverloads(const std::vector<std::string>& lines, const std::string& loop,
+                     const std::vector<Overload>& expected) {
+  ASSERT_EQ(lines.size(), expected.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const auto& [field, queue, count] = expected[i];
+    EXPECT_TRUE(std::regex_match(
+        lines[i],
+        std::regex(Escaped(field) + R"(\[jx_async_loop\.cpp\(\d+\)\w+\]\[jx\] \[)" + loop +
+                   R"(\] too much )" + queue + "! sizeTasks:" + std::to_string(count))))
+        << lines[i];
+  }
 }
 
 TEST_F(AsyncLog, LongRunQueuesAreReportedAtMostOnceASecond) {
   fake_tick = 0;
   auto loop = std::make_shared<AsyncLoop>("busy", &FakeTick);
-  auto lines = OverloadLinesAfter(*loop, 600, 2000);
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(std::regex_match(lines[0], std::regex(OverloadLine("[D:0100]", "busy", "task", 600))))
-      << lines[0];
-  EXPECT_TRUE(OverloadLinesAfter(*loop, 0, 2500).empty());  // within the second
-  EXPECT_TRUE(OverloadLinesAfter(*loop, 0, 3000).empty());
-  lines = OverloadLinesAfter(*loop, 0, 3001);
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(std::regex_match(lines[0], std::regex(OverloadLine("[D:0100]", "busy", "task", 597))))
-      << lines[0];
+  ExpectOverloads(OverloadLinesAfter(*loop, 600, 2000), "busy", {{"[D:0100]", "task", 600}});
+  ExpectOverloads(OverloadLinesAfter(*loop, 0, 2500), "busy", {});  // within the second
+  ExpectOverloads(OverloadLinesAfter(*loop, 0, 3000), "busy", {});
+  ExpectOverloads(OverloadLinesAfter(*loop, 0, 3001), "busy", {{"[D:0100]", "task", 597}});
   loop->Stop();
 }
 
 TEST_F(AsyncLog, EveryFurther512QueuedTasksRaiseTheLevelBy256) {
-  const std::pair<int, const char*> cases[] = {
-      {511, nullptr},     {512, "[D:0100]"},  {1024, "[I:0200]"}, {1536, "[W:0300]"},
-      {2048, "[E:0400]"}, {2560, "[F:0500]"}, {3072, "[?:0600]"}};
-  for (const auto& [count, field] : cases) {
+  const std::pair<int, std::vector<Overload>> cases[] = {{511, {}},
+                                                         {512, {{"[D:0100]", "task", 512}}},
+                                                         {1024, {{"[I:0200]", "task", 1024}}},
+                                                         {1536, {{"[W:0300]", "task", 1536}}},
+                                                         {2048, {{"[E:0400]", "task", 2048}}},
+                                                         {2560, {{"[F:0500]", "task", 2560}}},
+                                                         {3072, {{"[?:0600]", "task", 3072}}}};
+  for (const auto& [count, expected] : cases) {
+    SCOPED_TRACE(count);
     fake_tick = 0;
     auto loop = std::make_shared<AsyncLoop>("level", &FakeTick);
-    const auto lines = OverloadLinesAfter(*loop, count, 2000);
-    if (field == nullptr) {
-      EXPECT_TRUE(lines.empty()) << count;
-    } else {
-      ASSERT_EQ(lines.size(), 1u) << count;
-      EXPECT_TRUE(
-          std::regex_match(lines[0], std::regex(OverloadLine(field, "level", "task", count))))
-          << lines[0];
-    }
+    ExpectOverloads(OverloadLinesAfter(*loop, count, 2000), "level", expected);
     loop->Stop();
   }
 }
@@ -174,25 +160,11 @@ TEST_F(AsyncLog, LongDelayQueuesAreReportedOnlyByAPassWhoseTaskRanPastTheSecond)
   auto loop = std::make_shared<AsyncLoop>("late", &FakeTick);
   loop->Post([] { fake_tick = 3001; }, "slow");
   for (int i = 0; i < 512; ++i) loop->PostDelay(nullptr, 100000, "d");  // each also wakes
-  TakeBodies();
-  fake_tick = 2000;
-  loop->FetchTask2Run(false, 0);
-  auto lines = Matching(TakeBodies(), R"(.*too much.*)");
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_TRUE(std::regex_match(lines[0], std::regex(OverloadLine("[D:0100]", "late", "task", 513))))
-      << lines[0];
-  EXPECT_TRUE(
-      std::regex_match(lines[1], std::regex(OverloadLine("[D:0100]", "late", "delay task", 512))))
-      << lines[1];
-
+  ExpectOverloads(OverloadLinesAfter(*loop, 0, 2000), "late",
+                  {{"[D:0100]", "task", 513}, {"[D:0100]", "delay task", 512}});
   // A quick pass: the run-queue check takes the second, the delay check finds
   // it fresh.
-  fake_tick = 5000;
-  loop->FetchTask2Run(false, 0);
-  lines = Matching(TakeBodies(), R"(.*too much.*)");
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(std::regex_match(lines[0], std::regex(OverloadLine("[D:0100]", "late", "task", 512))))
-      << lines[0];
+  ExpectOverloads(OverloadLinesAfter(*loop, 0, 5000), "late", {{"[D:0100]", "task", 512}});
   loop->Stop();
 }
 
@@ -206,9 +178,8 @@ TEST_F(AsyncLog, ATaskThatThrowsOnAWorkerIsLoggedWithItsNameAndTheWorkerGoesOn) 
   ASSERT_TRUE(jx_thread_task_post(id, &after, "after"));
   while (!ran.load()) jx_sleep_for(1);
   EXPECT_EQ(
-      Matching(TakeBodies(), R"(\[E:0400\]\[jx_async_loop\.cpp\(\d+\)RunTaskFunc\]\[jx\] )"
-                             R"(exception on task\. uniqid:\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d-\d{3})")
-          .size(),
+      Count(TakeLogBodies(), R"(\[E:0400\]\[jx_async_loop\.cpp\(\d+\)RunTaskFunc\]\[jx\] )"
+                             R"(exception on task\. uniqid:\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d-\d{3})"),
       1u);
   EXPECT_TRUE(jx_thread_stop(id));
 }
@@ -216,17 +187,16 @@ TEST_F(AsyncLog, ATaskThatThrowsOnAWorkerIsLoggedWithItsNameAndTheWorkerGoesOn) 
 TEST_F(AsyncLog, TheRegistryReportsThreadsAddedStoppedAndLost) {
   const int64_t id = jx_thread_start("registered");
   const std::string text_id = std::to_string(id);
-  auto bodies = TakeBodies();
-  EXPECT_EQ(Matching(bodies, R"(\[I:0200\]\[jx_async_manager\.cpp\(\d+\)AddThreadLoop\]\[jx\] )"
-                             R"(thread add \[)" +
-                                 text_id + R"(:registered\])")
-                .size(),
+  auto bodies = TakeLogBodies();
+  EXPECT_EQ(Count(bodies, R"(\[I:0200\]\[jx_async_manager\.cpp\(\d+\)AddThreadLoop\]\[jx\] )"
+                          R"(thread add \[)" +
+                              text_id + R"(:registered\])"),
             1u);
   ASSERT_TRUE(jx_thread_stop(id));
-  bodies = TakeBodies();
+  bodies = TakeLogBodies();
   const std::string erase = R"(\[I:0200\]\[jx_async_manager\.cpp\(\d+\)EraseThreadLoop\]\[jx\] )";
-  EXPECT_EQ(Matching(bodies, erase + R"(thread stop \[id:)" + text_id + R"(\])").size(), 1u);
-  EXPECT_EQ(Matching(bodies, erase + R"(thread erase! \[id:)" + text_id + R"(\])").size(), 1u);
+  EXPECT_EQ(Count(bodies, erase + R"(thread stop \[id:)" + text_id + R"(\])"), 1u);
+  EXPECT_EQ(Count(bodies, erase + R"(thread erase! \[id:)" + text_id + R"(\])"), 1u);
 
   jx::AsyncMgr* registry = jx::AsyncMgr::Instance();
   registry->AddThreadLoop(-424242, nullptr);
@@ -237,14 +207,12 @@ TEST_F(AsyncLog, TheRegistryReportsThreadsAddedStoppedAndLost) {
   }
   EXPECT_EQ(registry->GetThread(-424243), nullptr);  // its loop is gone: the entry goes too
   EXPECT_EQ(registry->GetThread(-424243), nullptr);
-  bodies = TakeBodies();
-  EXPECT_EQ(Matching(bodies, R"(\[E:0400\]\[jx_async_manager\.cpp\(\d+\)AddThreadLoop\]\[jx\] )"
-                             R"(invalid thread \[id:-424242\])")
-                .size(),
+  bodies = TakeLogBodies();
+  EXPECT_EQ(Count(bodies, R"(\[E:0400\]\[jx_async_manager\.cpp\(\d+\)AddThreadLoop\]\[jx\] )"
+                          R"(invalid thread \[id:-424242\])"),
             1u);
-  EXPECT_EQ(Matching(bodies, R"(\[E:0400\]\[jx_async_manager\.cpp\(\d+\)GetThread\]\[jx\] )"
-                             R"(thread erase! \[id:-424243\])")
-                .size(),
+  EXPECT_EQ(Count(bodies, R"(\[E:0400\]\[jx_async_manager\.cpp\(\d+\)GetThread\]\[jx\] )"
+                          R"(thread erase! \[id:-424243\])"),
             1u);
 }
 
@@ -253,9 +221,8 @@ TEST_F(AsyncLog, RunAwaitTracesTheAwaitedTask) {
   const jx_task_callback nothing{nullptr, nullptr};
   jx_run_await(&nothing, id, "awaited task");
   EXPECT_EQ(
-      Matching(TakeBodies(),
-               R"(\[V:0001\]\[jx_async_thread\.cpp\(\d+\).*\]\[jx\] func run! \[awaited task\])")
-          .size(),
+      Count(TakeLogBodies(),
+            R"(\[V:0001\]\[jx_async_thread\.cpp\(\d+\).*\]\[jx\] func run! \[awaited task\])"),
       1u);
   EXPECT_TRUE(jx_thread_stop(id));
 }

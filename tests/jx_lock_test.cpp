@@ -35,21 +35,35 @@ TEST(TicketLock, ServesSevenWaitersInArrivalOrder) {
   jx_lock_destory(lock);
 }
 
-TEST(TicketLock, KeepsEveryUpdateUnderContention) {
-  jx_lock_t lock = jx_lock_create();
+// Eight threads each add 2000 to a counter between `lock` and `unlock`;
+// returns the count.
+template <typename Lock, typename Unlock>
+int64_t CountUnderContention(Lock lock, Unlock unlock) {
   int64_t counter = 0;
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t) {
     threads.emplace_back([&] {
       for (int i = 0; i < 2000; ++i) {
-        jx::ScopedLock hold(lock);
+        lock();
         ++counter;
+        unlock();
       }
     });
   }
   for (auto& thread : threads) thread.join();
-  EXPECT_EQ(counter, 16000);
-  jx_lock_destory(lock);
+  return counter;
+}
+
+TEST(Locks, KeepEveryUpdateUnderContention) {
+  jx_lock_t ticket = jx_lock_create();
+  EXPECT_EQ(CountUnderContention([&] { jx_lock_lock(ticket); }, [&] { jx_lock_unlock(ticket); }),
+            16000);
+  jx_lock_destory(ticket);
+  jx_rand_lock_t spin = jx_rand_lock_create();
+  EXPECT_EQ(
+      CountUnderContention([&] { jx_rand_lock_lock(spin); }, [&] { jx_rand_lock_unlock(spin); }),
+      16000);
+  jx_rand_lock_destory(spin);
 }
 
 TEST(TicketLock, DestroyWhileHeldReleasesAtTheLastUnlock) {
@@ -102,7 +116,7 @@ TEST(TicketLock, ConcurrentDestroyAndUnlockReleaseOnce) {
   }
 }
 
-TEST(GlobalLock, IsOneLockForEveryThread) {
+TEST(GlobalLocks, AreOneLockForEveryThreadAndExistFromLoad) {
   jx_lock_t first = jx_global_lock();
   jx_lock_t other = nullptr;
   std::thread([&] { other = jx_global_lock(); }).join();
@@ -110,36 +124,6 @@ TEST(GlobalLock, IsOneLockForEveryThread) {
   EXPECT_NE(first, nullptr);
   jx_lock_lock(first);
   jx_lock_unlock(first);
-}
-
-TEST(SpinLock, ExcludesAndToleratesDestroyWhileHeld) {
-  jx_rand_lock_t lock = jx_rand_lock_create();
-  int64_t counter = 0;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 8; ++t) {
-    threads.emplace_back([&] {
-      for (int i = 0; i < 2000; ++i) {
-        jx_rand_lock_lock(lock);
-        ++counter;
-        jx_rand_lock_unlock(lock);
-      }
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(counter, 16000);
-
-  jx_rand_lock_lock(lock);
-  jx_rand_lock_destory(lock);
-  std::thread([&] { jx_rand_lock_lock(lock); }).join();  // destroyed: no wait
-  jx_rand_lock_unlock(lock);                             // last claim releases
-  jx_rand_lock_lock(lock);
-  jx_rand_lock_destory(lock);
-  jx_rand_lock_lock(nullptr);
-  jx_rand_lock_unlock(nullptr);
-  jx_rand_lock_destory(nullptr);
-}
-
-TEST(CreationLocks, ExistFromLoad) {
   EXPECT_NE(jx::CommandLineCreationLock(), nullptr);
   EXPECT_NE(jx::RegistryCreationLock(), nullptr);
   EXPECT_NE(jx::CommandLineCreationLock(), jx::RegistryCreationLock());

@@ -17,10 +17,13 @@
 #include "base/jx_thread.h"
 #include "mird_check.h"
 #include "qz_check_trelm_version.h"
+#include "support/jx_test_check.h"
 #include "support/jx_test_support.h"
 
 namespace {
 
+using jx::test::CheckOutcome;
+using jx::test::ManifestLine;
 using jx::test::Md5Of;
 using jx::test::TempDir;
 using jx::test::WriteFile;
@@ -40,23 +43,6 @@ struct Home {
 Home& TheHome() {
   static Home home;
   return home;
-}
-
-struct Outcome {
-  int calls = 0;
-  void* user = nullptr;
-  int code = -1;
-  std::string texts[3];
-};
-
-void Keep(void* user, int code, const char* text1, const char* text2, const char* report) {
-  auto* outcome = static_cast<Outcome*>(user);
-  ++outcome->calls;
-  outcome->user = user;
-  outcome->code = code;
-  outcome->texts[0] = text1;
-  outcome->texts[1] = text2;
-  outcome->texts[2] = report;
 }
 
 // The log lines of the thread `thread_id`: their messages, after "[jx] ".
@@ -82,30 +68,30 @@ TEST(CheckUnderLoad, CallersOnFourThreadsGetOneResultAndTheLogKeepsEachCallersLi
   const std::string version = home.dir / "install/3.1.0.7/";
   WriteFile(version + "good", "good");
   WriteFile(version + "changed", "changed");
-  WriteFile(version + "verify.md5.check", Md5Of("good") + " *./good\njunk\n" + Md5Of("before") +
-                                              " *./changed\n" + Md5Of("gone") + " *./gone\n");
+  WriteFile(version + "verify.md5.check", ManifestLine("good", "good") + "junk\n" +
+                                              ManifestLine("changed", "before") +
+                                              ManifestLine("gone", "gone"));
   WriteFile(home.dir / ".trelm_install", home.dir / "install/");
 
   constexpr int kThreads = 4;
   constexpr int kCalls = 20;  // 400 log lines: no backlog warning
-  std::vector<std::vector<Outcome>> outcomes(kThreads, std::vector<Outcome>(kCalls));
+  std::vector<std::vector<CheckOutcome>> outcomes(kThreads, std::vector<CheckOutcome>(kCalls));
   std::vector<int64_t> thread_ids(kThreads);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       thread_ids[t] = jx_get_current_thread_id();
-      for (Outcome& outcome : outcomes[t]) mird_check(&outcome, Keep);
+      for (CheckOutcome& outcome : outcomes[t]) mird_check(&outcome, jx::test::RecordOutcome);
     });
   }
   for (auto& thread : threads) thread.join();
   for (const auto& of_thread : outcomes) {
-    for (const Outcome& outcome : of_thread) {
+    for (const CheckOutcome& outcome : of_thread) {
       ASSERT_EQ(outcome.calls, 1);
       EXPECT_EQ(outcome.user, &outcome);
       EXPECT_EQ(outcome.code, QZ_CHECK_FILES_MISMATCH);
-      EXPECT_EQ(outcome.texts[0], "");
-      EXPECT_EQ(outcome.texts[1], "");
-      EXPECT_EQ(outcome.texts[2], "{\"fileLists\":[\"changed\",\"gone\"]}");
+      EXPECT_EQ(outcome.text1 + outcome.text2, "");
+      EXPECT_EQ(outcome.report, "{\"fileLists\":[\"changed\",\"gone\"]}");
     }
   }
 
@@ -145,11 +131,11 @@ TEST(CheckUnderLoad, AManifestOfTenMillionLinesIsReadToItsEndInBoundedMemory) {
     // Empty lines, which the check skips without a log line: 20 bytes a line
     // pair of CR LF, about 20 MB in all.
     std::ofstream manifest(std::filesystem::u8path(version / "verify.md5.check"), std::ios::binary);
-    manifest << Md5Of("first") << " *./first\n";
+    manifest << ManifestLine("first", "first");
     std::string crlf;
     for (int i = 0; i < 50000; ++i) crlf += "\r\n";
     for (int i = 0; i < kManifestLines / 50000; ++i) manifest << crlf;
-    manifest << Md5Of("last") << " *./last\n";
+    manifest << ManifestLine("last", "last");
   }
   const int64_t peak_before = jx::test::PeakResidentBytes();
   const QZCheckResult result = QZCheckVersionFilesMD5Check(version.path(), QZCheckRecheckFn());
