@@ -8,15 +8,6 @@
 #include <fstream>
 #include <sstream>
 
-#ifdef _WIN32
-#include <sys/utime.h>
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#include <utime.h>
-#endif
-
 #include "base/jx_md5.h"
 #include "base/jx_memory.h"
 #include "base/jx_thread.h"
@@ -95,64 +86,9 @@ std::string LogHead(int64_t wall_ms, int64_t thread_id) {
   return head;
 }
 
-void SetFileTimes(const std::string& path, int64_t seconds) {
-#ifdef _WIN32
-  struct __utimbuf64 times = {seconds, seconds};
-  _utime64(path.c_str(), &times);
-#else
-  struct utimbuf times = {static_cast<time_t>(seconds), static_cast<time_t>(seconds)};
-  utime(path.c_str(), &times);
-#endif
-}
-
-bool MakeFolderLink(const std::string& link, const std::string& target) {
-#ifdef _WIN32
-  // Some systems (Wine among them) report success without making the link.
-  const std::wstring wide_link = FromUtf8(link).make_preferred().wstring();
-  const DWORD unprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
-  CreateSymbolicLinkW(wide_link.c_str(), FromUtf8(target).make_preferred().wstring().c_str(),
-                      SYMBOLIC_LINK_FLAG_DIRECTORY | unprivileged);
-  const DWORD attributes = GetFileAttributesW(wide_link.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-#else
-  std::error_code error;
-  fs::create_directory_symlink(FromUtf8(target), FromUtf8(link), error);
-  return !error;
-#endif
-}
-
-bool MakeLink(const std::string& link, const std::string& target) {
-#ifdef _WIN32
-  (void)link;
-  (void)target;
-  return false;
-#else
-  return symlink(target.c_str(), link.c_str()) == 0;
-#endif
-}
-
-bool MakeFifo(const std::string& path) {
-#ifdef _WIN32
-  (void)path;
-  return false;
-#else
-  return mkfifo(path.c_str(), 0600) == 0;
-#endif
-}
-
-bool UseTemporaryProfile(const std::string& home) {
-#ifdef _WIN32
-  (void)home;
-  return false;
-#else
-  return setenv("HOME", home.c_str(), 1) == 0 &&
-         setenv("XDG_CONFIG_HOME", (home + ".config").c_str(), 1) == 0 &&
-         setenv("XDG_DATA_HOME", (home + ".local/share").c_str(), 1) == 0;
-#endif
-}
-
 int64_t PeakResidentBytes() {
-  // Linux keeps the high-water mark of the resident set in "VmHWM: <n> kB".
+  // Linux keeps the high-water mark of the resident set in "VmHWM: <n> kB";
+  // elsewhere the file is missing and the answer is -1.
   std::ifstream status("/proc/self/status");
   std::string word;
   while (status >> word) {
@@ -172,14 +108,6 @@ std::string Md5Of(const std::string& content) {
   std::string hex(out, length);
   jx_free(out);
   return hex;
-}
-
-bool OnWindows() {
-#ifdef _WIN32
-  return true;
-#else
-  return false;
-#endif
 }
 
 }  // namespace jx::test
