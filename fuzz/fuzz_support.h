@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <unistd.h>
 
@@ -47,6 +48,19 @@ class ScratchFile {
  private:
   std::string path_;
 };
+
+// `text` cut at every line feed, which is not kept: n feeds give n + 1 lines.
+inline std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines(1);
+  for (const char c : text) {
+    if (c == '\n') {
+      lines.emplace_back();
+    } else {
+      lines.back().push_back(c);
+    }
+  }
+  return lines;
+}
 
 inline std::string_view AsText(const uint8_t* data, size_t size) {
   return {reinterpret_cast<const char*>(data), size};

@@ -59,18 +59,6 @@ class ListedFolders final : public QZCheckBaseVersionSelector {
   std::vector<std::string> names_;
 };
 
-std::vector<std::string> SplitNames(const std::string& text) {
-  std::vector<std::string> names(1);
-  for (const char c : text) {
-    if (c == '\n') {
-      names.emplace_back();
-    } else {
-      names.back().push_back(c);
-    }
-  }
-  return names;
-}
-
 bool Beats(const std::vector<int64_t>& a, const std::vector<int64_t>& b) {
   for (size_t i = 0; i < 4; ++i) {
     if (a[i] != b[i]) return a[i] > b[i];
@@ -109,7 +97,7 @@ void CheckChoice(const std::vector<std::string>& names) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(jx::fuzz::AsText(data, size));
-  const std::vector<std::string> names = SplitNames(text);
+  const std::vector<std::string> names = jx::fuzz::SplitLines(text);
   for (const std::string& name : names)
     FUZZ_CHECK(ParseVersionNumbers(name) == ExpectedNumbers(name));
   CheckChoice(names);

@@ -6,7 +6,6 @@
 
 #include "base/jx_file.h"
 #include "base/jx_folder.h"
-#include "base/jx_memory.h"
 #include "base/jx_system.h"
 #include "base/jx_text.h"
 #include "manifest.h"
@@ -30,12 +29,8 @@ bool IsAbsolute(const std::string& path) {
 }
 
 std::string WorkingFolder() {
-  char* text = nullptr;
-  uint32_t length = 0;
-  if (!jx_get_current_work_path(&text, &length)) return ".";
-  std::string folder(text, length);
-  jx_free(text);
-  return folder;
+  const std::string folder = jx::TakeText(jx_get_current_work_path);
+  return folder.empty() ? "." : folder;
 }
 
 // An outcome of `command` for the folder argument `text`; its error is set

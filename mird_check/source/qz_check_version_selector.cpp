@@ -6,7 +6,6 @@
 
 #include "base/jx_file.h"
 #include "base/jx_folder.h"
-#include "base/jx_memory.h"
 #include "base/jx_system.h"
 #include "base/jx_text.h"
 #include "platform/jx_os.h"
@@ -32,16 +31,6 @@ std::string FirstWord(const std::string& content) {
     word.push_back(content[i] == '\\' ? '/' : content[i]);
   }
   return word;
-}
-
-// Takes a text handed out by a system getter and releases its buffer.
-std::string TakeText(bool (*getter)(char**, uint32_t*)) {
-  char* text = nullptr;
-  uint32_t length = 0;
-  if (!getter(&text, &length)) return "";
-  std::string result(text, length);
-  jx_free(text);
-  return result;
 }
 
 // Whether version `candidate` beats `best` on their first four numbers; equal
@@ -134,7 +123,7 @@ std::string QZCheckVersionSelector::GetInstallMarkName() { return ".trelm_instal
 std::string QZCheckVersionSelector::GetUpdatingMarkName() { return ".version_updating"; }
 
 std::string QZCheckVersionSelector::GetExeFolder() {
-  const std::string exe = TakeText(jx_get_path_file_current_exe);
+  const std::string exe = jx::TakeText(jx_get_path_file_current_exe);
   const size_t separator = exe.find_last_of("/\\");
   if (separator == std::string::npos) return "";
   return jx::FixPathText(exe.substr(0, separator + 1));
@@ -143,11 +132,11 @@ std::string QZCheckVersionSelector::GetExeFolder() {
 std::string QZCheckVersionSelector::GetDefaultInstallRoot() { return MIRD_DEFAULT_INSTALL_ROOT; }
 
 std::string QZCheckVersionSelector::GetUserRootPath() {
-  return TakeText(jx_get_os_user_root_path);
+  return jx::TakeText(jx_get_os_user_root_path);
 }
 
 std::string QZCheckVersionSelector::GetUserCachePath() {
-  return TakeText(jx_get_os_user_cache_path);
+  return jx::TakeText(jx_get_os_user_cache_path);
 }
 
 bool QZCheckVersionSelector::IsFileExist(const std::string& path) {

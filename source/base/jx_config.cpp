@@ -86,14 +86,7 @@ constexpr char kThisFile[] = "source/base/jx_config";
 constexpr char kConfigFileName[] = "app_base_config.ini";
 constexpr char kVersion[] = "2.7.1.08091622";
 
-std::string UserAppDataFolder() {
-  char* text = nullptr;
-  uint32_t length = 0;
-  if (!jx_get_os_user_cache_path(&text, &length)) return std::string();
-  std::string folder(text, length);
-  jx_free(text);
-  return folder;
-}
+std::string UserAppDataFolder() { return jx::TakeText(jx_get_os_user_cache_path); }
 
 }  // namespace
 

@@ -154,6 +154,15 @@ void AppendZeroPadded(std::string* out, long long value, int width, int base) {
   }
 }
 
+std::string TakeText(bool (*getter)(char** text, uint32_t* length)) {
+  char* text = nullptr;
+  uint32_t length = 0;
+  if (!getter(&text, &length)) return "";
+  std::string result(text, length);
+  jx_free(text);
+  return result;
+}
+
 char* CopyForCaller(std::string_view text, const char* file, int line) {
   if (text.size() >= static_cast<size_t>(INT32_MAX)) return nullptr;
   auto* copy =
