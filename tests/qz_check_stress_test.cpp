@@ -6,6 +6,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <regex>
 #include <set>
 #include <string>
@@ -27,6 +28,7 @@ using jx::test::ManifestLine;
 using jx::test::Md5Of;
 using jx::test::TempDir;
 using jx::test::WriteFile;
+using jx::test::WriteVersion;
 
 // A temporary home for the user's folders with the log turned on inside it,
 // made on first use, before anything has asked for those folders.
@@ -145,6 +147,53 @@ TEST(CheckUnderLoad, AManifestOfTenMillionLinesIsReadToItsEndInBoundedMemory) {
     // Holding every line at once would take hundreds of megabytes.
     EXPECT_LT(jx::test::PeakResidentBytes() - peak_before, int64_t{64} << 20);
   }
+}
+
+TEST(CheckUnderLoad, AQuarterGigabyteLineIsCutInBoundedMemoryAndTheNextLineIsRead) {
+  TheHome();
+  TempDir version;
+  const std::filesystem::path manifest = std::filesystem::u8path(version / "verify.md5.check");
+  { std::ofstream create(manifest, std::ios::binary); }
+  std::filesystem::resize_file(manifest, int64_t{256} << 20);  // NULs, sparse where it can be
+  {
+    std::ofstream append(manifest, std::ios::binary | std::ios::app);
+    append << "\n" << ManifestLine("last", "last");
+  }
+  const int64_t peak_before = jx::test::PeakResidentBytes();
+  const QZCheckResult result = QZCheckVersionFilesMD5Check(version.path(), QZCheckRecheckFn());
+  EXPECT_EQ(result.report, "{\"fileLists\":[\"last\"]}");
+  if (peak_before > 0) {
+    EXPECT_LT(jx::test::PeakResidentBytes() - peak_before, int64_t{16} << 20);
+  }
+}
+
+// Another program swaps a listed file for a FIFO that a writer holds open,
+// and back, while the check runs again and again: a file tested by name and
+// then opened could turn into the FIFO in between and block the read.
+TEST(CheckUnderLoad, AListedFileSwappedForAHeldPipeNeverHoldsTheCheck) {
+  TempDir version;
+  WriteVersion(version.path(), {{"f", "content"}});
+  if (!jx::test::MakeFifo(version / "probe")) GTEST_SKIP() << "no FIFOs here";
+  const std::string path = version / "f";
+  std::atomic<bool> done{false};
+  std::vector<std::unique_ptr<std::fstream>> writers;  // held until the end
+  std::thread swapper([&] {
+    while (!done && writers.size() < 2000) {
+      jx_file_remove(path.c_str());
+      jx::test::MakeFifo(path);
+      // Read and write: opening does not wait for a reader.
+      writers.push_back(std::make_unique<std::fstream>(std::filesystem::u8path(path),
+                                                       std::ios::in | std::ios::out));
+      jx_file_remove(path.c_str());
+      WriteFile(path, "content");
+    }
+  });
+  for (int i = 0; i < 300; ++i) {
+    const int code = QZCheckVersionFilesMD5Check(version.path(), QZCheckRecheckFn()).code;
+    ASSERT_TRUE(code == QZ_CHECK_OK || code == QZ_CHECK_FILES_MISMATCH);
+  }
+  done = true;
+  swapper.join();
 }
 
 TEST(CheckUnderLoad, SelectionWhileVersionFoldersComeAndGoAlwaysSeesTheOneThatStays) {

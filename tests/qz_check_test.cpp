@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -21,16 +25,17 @@ using jx::test::Md5Of;
 using jx::test::TempDir;
 using jx::test::WriteFile;
 
-TEST(Manifest, SplitsLinesAtLineFeedsLikeTheByteReader) {
-  const std::string long_line(200000, 'x');
+TEST(Manifest, SplitsLinesAtLineFeedsLikeTheByteReaderAndCutsThemAtTheLimit) {
+  const std::string longest(kManifestMaxLineBytes, 'x');
   const struct {
     std::string content;
     std::vector<std::string> lines;
-  } cases[] = {{"", {""}},
-               {"a", {"a"}},
-               {"a\n", {"a", ""}},
-               {"a\r\nb\r\n\r\nc\r", {"a", "b", "", "c\r"}},
-               {long_line + "\n" + long_line, {long_line, long_line}}};
+  } cases[] = {
+      {"", {""}},
+      {"a", {"a"}},
+      {"a\n", {"a", ""}},
+      {"a\r\nb\r\n\r\nc\r", {"a", "b", "", "c\r"}},
+      {longest + "\r\n" + longest + "yz\r\n" + longest + "z", {longest, longest, longest}}};
   for (const auto& [content, lines] : cases) {
     SCOPED_TRACE(content.substr(0, 16));
     TempDir dir;
@@ -63,6 +68,8 @@ TEST(Manifest, ParsesEntriesAndRefusesMalformedLines) {
   EXPECT_FALSE(QZCheckParseFileMd5TextLine("", &untouched));
   EXPECT_FALSE(QZCheckParseFileMd5TextLine(md5 + " *bin/a", &untouched));
   EXPECT_FALSE(QZCheckParseFileMd5TextLine("*./a b", &untouched));  // marker before the space
+  EXPECT_FALSE(
+      QZCheckParseFileMd5TextLine(md5 + " *./a.txt" + std::string(1, '\0') + "junk", &untouched));
   EXPECT_EQ(untouched.path, "keep");
   EXPECT_EQ(untouched.md5, "keep");
 }
@@ -78,9 +85,13 @@ TEST(FileDigest, ReadsWholeFilesOrTheirStart) {
   EXPECT_EQ(GetFileMd5(dir / "f", 9999), Md5Of(content));
   EXPECT_EQ(GetFileMd5(dir / "empty", 0), "");
   EXPECT_EQ(GetFileMd5(dir / "missing", 0), "");
-  EXPECT_EQ(GetFileMd5(dir.path(), 0), "");       // a folder
-  EXPECT_EQ(GetFileMd5(dir / "f", 0, 4999), "");  // larger than allowed
-  EXPECT_EQ(GetFileMd5(dir / "f", 0, 5000), Md5Of(content));
+  EXPECT_EQ(GetFileMd5(dir.path(), 0), "");  // a folder
+  const QZCheckFileDigest at_limit = QZCheckDigestFile(dir / "f", 0, 5000);
+  EXPECT_TRUE(at_limit.plain);
+  EXPECT_EQ(at_limit.size, 5000u);
+  EXPECT_EQ(at_limit.hex, "");  // not read
+  EXPECT_EQ(QZCheckDigestFile(dir / "f", 0, 5001).hex, Md5Of(content));
+  EXPECT_FALSE(QZCheckDigestFile(dir / "missing", 0, 5001).plain);
 }
 
 TEST(VersionNumbers, ParseDottedNames) {
@@ -366,6 +377,25 @@ TEST_F(CheckFaults, AFileChangedJustBeforeItsRecheckFailsOnlyWhenItIsNoLongerAFi
   EXPECT_EQ(TakeMessages(), expected);
 }
 
+// The open descriptors of this process; -1 where the system does not list them.
+int OpenDescriptors() {
+  std::error_code error;
+  std::filesystem::directory_iterator entries("/proc/self/fd", error);
+  if (error) return -1;
+  return static_cast<int>(std::distance(entries, std::filesystem::directory_iterator()));
+}
+
+TEST_F(CheckFaults, ACheckEndedByAnExceptionLeavesNoHandleOpen) {
+  Version version;
+  version.Add("a", "listed");
+  version.WriteManifest();
+  WriteFile(version / "a", "changed");
+  const int before = OpenDescriptors();
+  QZCheckRecheckFn fail = [](std::string) -> bool { throw std::bad_alloc(); };
+  EXPECT_THROW(QZCheckVersionFilesMD5Check(version.folder(), fail), std::bad_alloc);
+  EXPECT_EQ(OpenDescriptors(), before);
+}
+
 TEST_F(CheckFaults, PipesDevicesAndLinkLoopsWhereFilesAreListedNeverHang) {
   Version version;
   if (!jx::test::MakeFifo(version / "pipe")) GTEST_SKIP() << "no FIFOs or links here";
@@ -384,16 +414,19 @@ TEST_F(CheckFaults, PipesDevicesAndLinkLoopsWhereFilesAreListedNeverHang) {
                                 "[dest] file NOT match MD5! -> loop/inside, [" + Md5Of("") + ", ]",
                             }));
 
-  // A manifest that is a pipe reads as empty; one behind a link loop cannot
-  // be opened.
-  TempDir piped;
-  TempDir looped;
-  ASSERT_TRUE(jx::test::MakeLink(piped / "verify.md5.check", version / "pipe"));
-  ASSERT_TRUE(jx::test::MakeLink(looped / "verify.md5.check", version / "loop"));
-  EXPECT_EQ(QZCheckVersionFilesMD5Check(piped.path(), QZCheckRecheckFn()).code, QZ_CHECK_OK);
-  EXPECT_EQ(QZCheckVersionFilesMD5Check(looped.path(), QZCheckRecheckFn()).code, QZ_CHECK_OK);
-  EXPECT_EQ(TakeMessages(),
-            std::vector<std::string>{"NO file MD5 for check ?????? --> " + looped.path()});
+  // A manifest that is a pipe (one a writer holds open too), a device or
+  // behind a link loop counts as missing.
+  std::fstream writer(std::filesystem::u8path(version / "pipe"), std::ios::in | std::ios::out);
+  std::vector<std::string> expected;
+  for (const std::string& target : {version / "pipe", version / "loop", std::string("/dev/zero"),
+                                    std::string("/dev/urandom")}) {
+    TempDir manifest_folder;
+    ASSERT_TRUE(jx::test::MakeLink(manifest_folder / "verify.md5.check", target));
+    EXPECT_EQ(QZCheckVersionFilesMD5Check(manifest_folder.path(), QZCheckRecheckFn()).code,
+              QZ_CHECK_OK);
+    expected.push_back("NO file MD5 for check ?????? --> " + manifest_folder.path());
+  }
+  EXPECT_EQ(TakeMessages(), expected);
 }
 
 TEST_F(CheckFaults, OverlongAndNonUtf8PathsAreReportedAsWritten) {

@@ -4,10 +4,12 @@
 
 #include <cinttypes>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <string_view>
 #include <utility>
 
+#include "base/jx_file_internal.h"
 #include "base/jx_guard.h"
 #include "base/jx_json.h"
 #include "base/jx_jvalue.h"
@@ -29,53 +31,6 @@ void EndLine(std::string* line) {
   if (!line->empty() && line->back() == '\r') line->pop_back();
 }
 
-// Reads a manifest's lines in large pieces. The lines are those that
-// ReadTextLine gives when called until the file ends or fails: the content
-// split at every line feed, so a final line feed is followed by one empty
-// line. (A read error loses the piece being read, not only its tail.)
-class LineReader {
- public:
-  explicit LineReader(jx_file_t* file) : file_(file), buffer_(new char[kPieceSize]) {}
-
-  // The next line; false once the last line has been returned.
-  bool Next(std::string* line) {
-    if (finished_) return false;
-    line->clear();
-    for (;;) {
-      if (next_ == filled_ && !Refill()) {
-        finished_ = true;
-        return true;
-      }
-      const char* start = buffer_.get() + next_;
-      const size_t available = filled_ - next_;
-      const auto* feed = static_cast<const char*>(std::memchr(start, '\n', available));
-      if (feed == nullptr) {
-        line->append(start, available);
-        next_ = filled_;
-        continue;
-      }
-      line->append(start, static_cast<size_t>(feed - start));
-      next_ += static_cast<size_t>(feed - start) + 1;
-      EndLine(line);
-      return true;
-    }
-  }
-
- private:
-  bool Refill() {
-    next_ = 0;
-    filled_ = jx_file_read(file_, buffer_.get(), kPieceSize);
-    return filled_ != 0;
-  }
-
-  static constexpr uint32_t kPieceSize = 64 * 1024;
-  jx_file_t* file_;
-  std::unique_ptr<char[]> buffer_;
-  size_t next_ = 0;
-  size_t filled_ = 0;
-  bool finished_ = false;
-};
-
 }  // namespace
 
 bool QZCheckIsReservedName(const std::string& path) {
@@ -91,26 +46,91 @@ bool QZCheckIsReservedName(const std::string& path) {
 
 std::string ReadTextLine(jx_file_t* file) {
   std::string line;
+  bool cut = false;
   char byte;
   while (jx_file_read(file, &byte, 1) == 1) {
     if (byte == '\n') {
-      EndLine(&line);
+      if (!cut) EndLine(&line);
       break;
     }
-    line.push_back(byte);
+    if (line.size() < kManifestMaxLineBytes) {
+      line.push_back(byte);
+    } else {
+      cut = true;
+    }
   }
   return line;
 }
 
+QZCheckLineReader::QZCheckLineReader(jx_file_t* file, uint64_t limit)
+    : file_(file), buffer_(new char[kPieceSize]), unread_(limit) {}
+
+bool QZCheckLineReader::Next(std::string* line) {
+  if (finished_) return false;
+  line->clear();
+  cut_ = false;
+  for (;;) {
+    if (next_ == filled_ && !Refill()) {
+      finished_ = true;
+      return true;
+    }
+    const char* start = buffer_.get() + next_;
+    const size_t available = filled_ - next_;
+    const auto* feed = static_cast<const char*>(std::memchr(start, '\n', available));
+    const size_t length = feed != nullptr ? static_cast<size_t>(feed - start) : available;
+    Keep(line, start, length);
+    next_ += length;
+    if (feed == nullptr) continue;
+    ++next_;
+    if (!cut_) EndLine(line);
+    return true;
+  }
+}
+
+void QZCheckLineReader::Keep(std::string* line, const char* bytes, size_t length) {
+  const size_t room = kManifestMaxLineBytes - line->size();
+  if (length > room) cut_ = true;
+  line->append(bytes, std::min(length, room));
+}
+
+bool QZCheckLineReader::Refill() {
+  next_ = 0;
+  const auto ask = static_cast<uint32_t>(std::min<uint64_t>(kPieceSize, unread_));
+  filled_ = ask != 0 ? jx_file_read(file_, buffer_.get(), ask) : 0;
+  unread_ -= filled_;
+  return filled_ != 0;
+}
+
+bool QZCheckManifestReader::Open(const std::string& folder) {
+  jx::os::PathInfo info{};
+  file_ = jx::OpenPlainFile(jx::FixPathText(folder + kManifestName), &info);
+  if (file_ == nullptr) return false;
+  handle_ = file_.get();
+  lines_.emplace(&handle_, info.size);
+  return true;
+}
+
+bool QZCheckManifestReader::Next(std::string* line) {
+  while (lines_.has_value() && lines_->Next(line)) {
+    if (!line->empty()) return true;
+  }
+  return false;
+}
+
 std::vector<std::string> ReadTextLines(jx_file_t* file) {
   std::vector<std::string> lines;
-  LineReader reader(file);
+  QZCheckLineReader reader(file, UINT64_MAX);
   std::string line;
   while (reader.Next(&line)) lines.push_back(std::move(line));
   return lines;
 }
 
 bool QZCheckParseFileMd5TextLine(std::string line, QZCheckMd5Entry* entry) {
+  // A NUL would cut the path short in every call that takes it.
+  if (line.find('\0') != std::string::npos) {
+    JX_LOG(JX_LOG_ERROR, "[md5 error][%s] -> %s", "\\0", line.c_str());
+    return false;
+  }
   const size_t space = line.find(' ');
   if (space == std::string::npos) {
     JX_LOG(JX_LOG_ERROR, "[md5 error][ ] -> %s", line.c_str());
@@ -128,50 +148,54 @@ bool QZCheckParseFileMd5TextLine(std::string line, QZCheckMd5Entry* entry) {
 
 // --- Digests and verification ---
 
-std::string GetFileMd5(const std::string& path, int32_t limit, int64_t max_bytes) {
-  // Only plain files: a FIFO or device could block or never end.
+QZCheckFileDigest QZCheckDigestFile(const std::string& path, int32_t limit, uint64_t skip_size) {
+  QZCheckFileDigest result;
   jx::os::PathInfo info{};
-  const std::string prepared = jx::FixPathText(path);
-  if (prepared.empty() || !jx::os::StatPath(prepared, &info) || !info.is_regular) return "";
-  jx_file_t file = jx_file_open(path.c_str(), "rb");
-  if (file == nullptr) return "";
-  const int64_t wanted = limit > 0 ? limit : INT64_MAX;
+  const jx::ScopedFile opened = jx::OpenPlainFile(jx::PreparePath(path.c_str()), &info);
+  if (opened == nullptr) return result;
+  result.plain = true;
+  result.size = info.size;
+  if (info.size >= skip_size) return result;
+  const uint64_t wanted = limit > 0 ? static_cast<uint64_t>(limit) : UINT64_MAX;
   constexpr uint32_t kPieceSize = 256 * 1024;
   std::unique_ptr<char[]> piece(new char[kPieceSize]);
+  jx_file_t file = opened.get();
   jx::Md5 md5;
-  int64_t total = 0;
-  while (total < wanted && total <= max_bytes) {
-    const auto ask = static_cast<uint32_t>(std::min<int64_t>(kPieceSize, wanted - total));
+  uint64_t total = 0;
+  // A file that grows to the skip size while it is read gives no digest.
+  while (total < wanted && total < skip_size) {
+    const auto ask = static_cast<uint32_t>(std::min<uint64_t>(kPieceSize, wanted - total));
     const uint32_t got = jx_file_read(&file, piece.get(), ask);
     if (got == 0) break;
     md5.Update(piece.get(), got);
     total += got;
   }
-  jx_file_close(&file);
-  if (total == 0 || total > max_bytes) return "";
+  if (total == 0 || total >= skip_size) return result;
   char hex[32];
   md5.FinishHex(hex);
-  return std::string(hex, sizeof(hex));
+  result.hex.assign(hex, sizeof(hex));
+  return result;
+}
+
+std::string GetFileMd5(const std::string& path, int32_t limit) {
+  return QZCheckDigestFile(path, limit, UINT64_MAX).hex;
 }
 
 namespace {
 
-// The whole size of the file, also beyond 4 GiB; 0 when it cannot be read.
-int64_t FileSize(const std::string& path) {
-  jx::os::PathInfo info{};
-  const std::string prepared = jx::FixPathText(path);
-  if (prepared.empty() || !jx::os::StatPath(prepared, &info)) return 0;
-  return static_cast<int64_t>(info.size);
-}
-
-enum class Verdict { kMatch, kNoDigest, kMismatch };
+enum class Verdict { kSkipped, kMatch, kNoDigest, kMismatch };
 
 // Digests the file at `full_path` into `*digest` and compares it with
-// `expected`. A file that exists but gives no digest (unreadable, empty, not a
-// plain file, or grown past the size limit) has no verdict of its own.
+// `expected`. Files at or above the size limit are skipped. A file that
+// exists but gives no digest (unreadable, empty, not a plain file, or grown
+// to the size limit) has no verdict of its own.
 Verdict Compare(const std::string& full_path, const std::string& expected, std::string* digest) {
-  *digest = GetFileMd5(full_path, 0, MD5_MAX_CHECK_FILE_SIZE - 1);
-  if (digest->empty() && jx_file_exist(full_path.c_str())) return Verdict::kNoDigest;
+  QZCheckFileDigest file = QZCheckDigestFile(full_path, 0, MD5_MAX_CHECK_FILE_SIZE);
+  if (file.size >= MD5_MAX_CHECK_FILE_SIZE) return Verdict::kSkipped;
+  *digest = std::move(file.hex);
+  if (digest->empty() && (file.plain || jx_file_exist(full_path.c_str()))) {
+    return Verdict::kNoDigest;
+  }
   return *digest == expected ? Verdict::kMatch : Verdict::kMismatch;
 }
 
@@ -192,20 +216,37 @@ std::string CompactText(const jx::Jvalue& document) {
 
 }  // namespace
 
+bool QZCheckPathLeavesFolder(const std::string& path) {
+  int depth = 0;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find_first_of("/\\", start);
+    if (end == std::string::npos) end = path.size();
+    const std::string_view part(path.data() + start, end - start);
+    if (part == "..") {
+      if (--depth < 0) return true;
+    } else if (!part.empty() && part != ".") {
+      ++depth;
+    }
+    start = end + 1;
+  }
+  return false;
+}
+
 QZCheckResult QZCheckVersionFilesMD5Check(const std::string& folder, QZCheckRecheckFn recheck) {
-  const std::string manifest_path = jx::FixPathText(folder + kManifestName);
-  jx_file_t manifest = jx_file_open(manifest_path.c_str(), "rb");
-  if (manifest == nullptr) {
+  QZCheckManifestReader manifest;
+  if (!manifest.Open(folder)) {
     JX_LOG(JX_LOG_WARN, "NO file MD5 for check ?????? --> %s", folder.c_str());
     return QZCheckResult{};
   }
-  // Lines are handled as they are read, so a manifest of any length takes
-  // memory for one line at a time.
-  LineReader reader(&manifest);
   std::vector<jx::Jvalue> failed;
   std::string line;
-  while (reader.Next(&line)) {
-    if (line.empty()) continue;
+  while (manifest.Next(&line)) {
+    if (manifest.cut()) {
+      JX_LOG(JX_LOG_ERROR, "[md5 error] line longer than %zu bytes, cut: %s", kManifestMaxLineBytes,
+             line.c_str());
+      continue;
+    }
     QZCheckMd5Entry entry;
     if (!QZCheckParseFileMd5TextLine(line, &entry)) {
       JX_LOG(JX_LOG_ERROR, "[md5 error] %s", line.c_str());
@@ -213,17 +254,18 @@ QZCheckResult QZCheckVersionFilesMD5Check(const std::string& folder, QZCheckRech
     }
     if (QZCheckIsReservedName(entry.path)) continue;
     const std::string full_path = folder + entry.path;
-    if (FileSize(full_path) >= MD5_MAX_CHECK_FILE_SIZE) continue;
     std::string digest;
     Verdict verdict = Compare(full_path, entry.md5, &digest);
     if (verdict == Verdict::kMismatch && recheck && recheck(entry.path)) {
       verdict = Compare(full_path, entry.md5, &digest);
+      // Grown to the size limit since: there, but without a digest.
+      if (verdict == Verdict::kSkipped) verdict = Verdict::kNoDigest;
     }
+    if (verdict == Verdict::kSkipped || verdict == Verdict::kMatch) continue;
     if (verdict == Verdict::kNoDigest) {
       JX_LOG(JX_LOG_ERROR, "file MD5 failed! -> %s", full_path.c_str());
       continue;
     }
-    if (verdict == Verdict::kMatch) continue;
     JX_LOG(JX_LOG_ERROR, "[dest] file NOT match MD5! -> %s, [%s, %s]", entry.path.c_str(),
            entry.md5.c_str(), digest.c_str());
     if (jx_file_exist(full_path.c_str())) {
@@ -234,8 +276,6 @@ QZCheckResult QZCheckVersionFilesMD5Check(const std::string& folder, QZCheckRech
     }
     failed.push_back(TextValue(entry.path));
   }
-  jx_file_close(&manifest);
-
   QZCheckResult result;
   if (!failed.empty()) {
     jx::Jvalue report;
@@ -248,11 +288,27 @@ QZCheckResult QZCheckVersionFilesMD5Check(const std::string& folder, QZCheckRech
 
 // --- The entry point ---
 
-extern "C" void mird_check(void* user, mird_check_callback cb) {
-  QZCheckResult result = jx::Guarded(QZCheckResult{}, [] {
+namespace {
+
+// The check of the chosen version. Should it end early (no memory left), the
+// log says why and the host still gets the codes of an intact version.
+QZCheckResult CheckChosenVersion() noexcept {
+  const char* why = "unknown failure";
+  try {
     QZCheckVersionSelector selector;
     return QZCheckVersionFilesMD5Check(selector.GetVersionPath(), QZCheckRecheckFn());
-  });
+  } catch (const std::exception& failure) {
+    why = failure.what();
+  } catch (...) {
+  }
+  JX_LOG(JX_LOG_ERROR, "check ended early: %s", why);
+  return QZCheckResult{};
+}
+
+}  // namespace
+
+extern "C" void mird_check(void* user, mird_check_callback cb) {
+  QZCheckResult result = CheckChosenVersion();
   if (cb == nullptr) return;
   jx::Guarded([&] {
     cb(user, result.code, result.text1.c_str(), result.text2.c_str(), result.report.c_str());

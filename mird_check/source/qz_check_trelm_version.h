@@ -5,13 +5,21 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/jx_file.h"
+#include "base/jx_file_internal.h"
 
 // Files at or above this size are not verified.
-constexpr int64_t MD5_MAX_CHECK_FILE_SIZE = 52428800;
+constexpr uint64_t MD5_MAX_CHECK_FILE_SIZE = 52428800;
+
+// Manifest lines are kept up to this many bytes. A path is at most a few KiB
+// on every platform, so a longer line is not an entry; cutting it keeps a
+// hostile manifest from taking the host's memory.
+constexpr size_t kManifestMaxLineBytes = 64 * 1024;
 
 struct QZCheckResult {
   int32_t code = 0;
@@ -35,24 +43,103 @@ struct QZCheckMd5Entry {
 // that are never verified; the whole path is compared, case-sensitively.
 bool QZCheckIsReservedName(const std::string& path);
 
+// Reads a file's lines in large pieces, at most `limit` bytes of it. The
+// lines are those that ReadTextLine gives when called until the file ends or
+// fails: the content split at every line feed, so a final line feed is
+// followed by one empty line. A line is kept up to kManifestMaxLineBytes; the
+// rest of it is read and dropped. (A read error loses the piece being read,
+// not only its tail.)
+class QZCheckLineReader {
+ public:
+  // Keeps `file`, which must outlive the reader.
+  QZCheckLineReader(jx_file_t* file, uint64_t limit);
+
+  // The next line; false once the last line has been returned.
+  bool Next(std::string* line);
+  // Whether the line last returned was longer than kManifestMaxLineBytes.
+  bool cut() const { return cut_; }
+
+ private:
+  void Keep(std::string* line, const char* bytes, size_t length);
+  bool Refill();
+
+  static constexpr uint32_t kPieceSize = 64 * 1024;
+  jx_file_t* file_;
+  std::unique_ptr<char[]> buffer_;
+  uint64_t unread_;
+  size_t next_ = 0;
+  size_t filled_ = 0;
+  bool finished_ = false;
+  bool cut_ = false;
+};
+
+// The non-empty lines of a version folder's manifest, read as they are
+// needed, so a manifest of any length takes memory for one line at a time.
+class QZCheckManifestReader {
+ public:
+  // Opens the manifest of `folder` (ending in "/"). False when it cannot be
+  // opened or is not a plain file (a FIFO or device could block or never
+  // end). Reading stops at the size the manifest had when opened, so one that
+  // keeps growing cannot hold the caller.
+  bool Open(const std::string& folder);
+  // The next non-empty line; false at the end.
+  bool Next(std::string* line);
+  // Whether that line was longer than kManifestMaxLineBytes and cut there.
+  bool cut() const { return lines_.has_value() && lines_->cut(); }
+
+ private:
+  jx::ScopedFile file_;
+  jx_file_t handle_ = nullptr;
+  std::optional<QZCheckLineReader> lines_;
+};
+
 // The next line of `file` without its line feed (and a carriage return before
-// it); what was collected when the file ends or fails.
+// it), cut to kManifestMaxLineBytes; what was collected when the file ends or
+// fails.
 std::string ReadTextLine(jx_file_t* file);
-// Every line of `file`, always at least one (an empty file gives one "").
+// Every line of `file`, always at least one (an empty file gives one ""),
+// each cut to kManifestMaxLineBytes.
 std::vector<std::string> ReadTextLines(jx_file_t* file);
 // Parses "<md5> <gap>*./<path>"; logs and returns false, leaving `entry`
-// unchanged, when the line has no space or no "*./" after it.
+// unchanged, when the line has no space or no "*./" after it, or holds a NUL
+// (which would cut the path short).
 bool QZCheckParseFileMd5TextLine(std::string line, QZCheckMd5Entry* entry);
 
 // --- Digests and verification ---
 
-// The hex MD5 of the file's content (its first `limit` bytes when `limit` is
-// above 0), read in pieces. "" when the file is not a plain file, cannot be
-// opened, is empty, or holds more than `max_bytes` bytes.
-std::string GetFileMd5(const std::string& path, int32_t limit,
-                       int64_t max_bytes = INT64_MAX);
+// What digesting one file found.
+struct QZCheckFileDigest {
+  bool plain = false;  // the file was opened and is a plain file
+  uint64_t size = 0;   // its size when opened
+  std::string hex;     // the 32 hex characters of its MD5, or ""
+};
 
-// Verifies the version folder `folder` (ending in "/") against its manifest.
+// Digests the file at `path` (its first `limit` bytes when `limit` is above
+// 0), read in pieces. The file is opened once and tested on the handle, so it
+// cannot be swapped for a FIFO or device in between. No digest ("") when the
+// file cannot be opened, is not a plain file, is empty, or has `skip_size`
+// bytes or more (such a file is not read; one that grows to that size while
+// it is read gives no digest either).
+QZCheckFileDigest QZCheckDigestFile(const std::string& path, int32_t limit, uint64_t skip_size);
+
+// The hex MD5 of the file's content (its first `limit` bytes when `limit` is
+// above 0); "" when QZCheckDigestFile gives none.
+std::string GetFileMd5(const std::string& path, int32_t limit);
+
+// Whether the relative `path` climbs above the folder it is relative to
+// through "..", with "/" or "\" as separators: "a/../../b" does, "a/../b"
+// does not.
+bool QZCheckPathLeavesFolder(const std::string& path);
+
+// Verifies the version folder `folder` (ending in "/") against its manifest
+// and returns code 0, or 1001 with the JSON report of the missing or changed
+// files. A manifest that QZCheckManifestReader cannot open counts as missing:
+// code 0 and a warning. Lines longer than kManifestMaxLineBytes are logged,
+// cut and skipped. Each listed path is appended to `folder` as it
+// stands: a path holding "../" reaches outside the version folder, and such a
+// file is digested (and its size and times logged when it does not match)
+// like any other, so the manifest must come from a trusted source.
+// Throws only what allocation throws; no handle is left open then.
 QZCheckResult QZCheckVersionFilesMD5Check(const std::string& folder, QZCheckRecheckFn recheck);
 
 // --- The version selector ---
@@ -100,6 +187,9 @@ class QZCheckVersionSelector final : public QZCheckBaseVersionSelector {
   std::string GetUserCachePath() override;
   bool IsFileExist(const std::string& path) override;
   std::string FixPath(const std::string& path) override;
+  // Reads plain files only, and at most about 64 KiB of one: the marker holds
+  // one path, and a hostile or endless file must not take the host's memory
+  // or time.
   std::string ReadFileText(const std::string& path) override;
   std::vector<std::string> ListSubFolderNames(const std::string& folder) override;
 };

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "base/jx_file.h"
+#include "base/jx_file_internal.h"
 #include "base/jx_folder.h"
 #include "base/jx_system.h"
 #include "base/jx_text.h"
@@ -151,10 +152,9 @@ std::string QZCheckVersionSelector::ReadFileText(const std::string& path) {
   // Only plain files: a marker that is a FIFO or device would block or never
   // end.
   jx::os::PathInfo info{};
-  const std::string prepared = jx::FixPathText(path);
-  if (prepared.empty() || !jx::os::StatPath(prepared, &info) || !info.is_regular) return "";
-  jx_file_t file = jx_file_open(path.c_str(), "rb");
-  if (file == nullptr) return "";
+  const jx::ScopedFile opened = jx::OpenPlainFile(jx::PreparePath(path.c_str()), &info);
+  if (opened == nullptr) return "";
+  jx_file_t file = opened.get();
   std::string content;
   char piece[256];
   uint32_t got;
@@ -162,7 +162,6 @@ std::string QZCheckVersionSelector::ReadFileText(const std::string& path) {
     got = jx_file_read(&file, piece, sizeof(piece));
     content.append(piece, got);
   } while (got == sizeof(piece) && static_cast<int64_t>(content.size()) < kMaxMarkerBytes);
-  jx_file_close(&file);
   return content;
 }
 

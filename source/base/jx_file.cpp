@@ -22,6 +22,13 @@ bool IsFileAt(const std::string& path) {
 
 bool RemoveFileAt(const std::string& path) { return !IsFileAt(path) || os::RemoveFile(path) == 0; }
 
+ScopedFile OpenPlainFile(const std::string& path, os::PathInfo* info) {
+  if (path.empty()) return nullptr;
+  ScopedFile file(os::OpenFile(path, "rb"));
+  if (file != nullptr && (!os::StatOpenFile(file.get(), info) || !info->is_regular)) file.reset();
+  return file;
+}
+
 }  // namespace jx
 
 namespace {

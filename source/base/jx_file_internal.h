@@ -5,9 +5,19 @@
 #ifndef JX_BASE_JX_FILE_INTERNAL_H_
 #define JX_BASE_JX_FILE_INTERNAL_H_
 
+#include <cstdio>
+#include <memory>
 #include <string>
 
+#include "platform/jx_os.h"
+
 namespace jx {
+
+struct FileCloser {
+  void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+// An open stream, closed when it goes out of scope on every path.
+using ScopedFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // The normalised copy of a path text; "" for null or when nothing is left.
 std::string PreparePath(const char* path);
@@ -18,6 +28,12 @@ bool IsFileAt(const std::string& path);
 // True when no file is at `path` afterwards; an entry that is not a file
 // (missing, or a folder) is left alone and counts as success.
 bool RemoveFileAt(const std::string& path);
+
+// Opens `path` for reading only when it is a plain file: the test is made on
+// the opened handle, so the entry cannot be swapped for a FIFO or device (which
+// could block a read or never end) in between. Fills `info` from the handle.
+// Null when the file cannot be opened or is not a plain file.
+ScopedFile OpenPlainFile(const std::string& path, os::PathInfo* info);
 
 }  // namespace jx
 

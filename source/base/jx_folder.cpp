@@ -138,19 +138,6 @@ jx_folder_listing CopyToPool(const std::vector<Entry>& entries, jx_mem_pool_t po
   return {texts, static_cast<uint32_t>(entries.size())};
 }
 
-struct StreamCloser {
-  void operator()(std::FILE* stream) const { std::fclose(stream); }
-};
-using Stream = std::unique_ptr<std::FILE, StreamCloser>;
-
-// Opened only when it is a regular file: a FIFO, device or socket could
-// block a read or never reach its end.
-Stream OpenRegularFile(const std::string& path) {
-  Stream stream(jx::os::OpenFile(path, "rb"));
-  if (stream != nullptr && !jx::os::IsDiskFile(stream.get())) stream.reset();
-  return stream;
-}
-
 // Streams the rest of `source` into `target`: the byte count, or -1 after a
 // read or write error.
 int64_t Pump(std::FILE* source, std::FILE* target) {
@@ -169,7 +156,8 @@ int64_t Pump(std::FILE* source, std::FILE* target) {
 // them arrived; a source that is empty or cannot be read still leaves an
 // empty target.
 bool CopyFileAt(const std::string& from, const std::string& to) {
-  const Stream source = OpenRegularFile(from);
+  jx::os::PathInfo info{};
+  const jx::ScopedFile source = jx::OpenPlainFile(from, &info);
   std::FILE* target = jx::os::OpenFile(to, "wb+");
   if (target == nullptr) return false;
   const int64_t copied = source != nullptr ? Pump(source.get(), target) : 0;

@@ -32,7 +32,19 @@ void SleepMilliseconds(int milliseconds);
 
 // --- files (os_file.cpp) ---
 // Paths arrive normalised and non-empty; modes arrive validated.
-std::FILE* OpenFile(const std::string& path, const char* mode);
+
+// What OpenFile does with the entry at the end of the path.
+enum class OpenRule {
+  kFollowLinks,  // as the C runtime's fopen
+  kNoFinalLink,  // fails when the entry is a link or reparse point, so nothing
+                 // is read or written through one
+  kCreateNew,    // "w" modes only: makes a new file, failing when any entry
+                 // (a link too) is there already
+};
+// Opens without blocking on a FIFO or device that has no peer; reads and
+// writes block normally afterwards. Never opens a folder.
+std::FILE* OpenFile(const std::string& path, const char* mode,
+                    OpenRule rule = OpenRule::kFollowLinks);
 std::FILE* ReopenFile(const std::string& path, const char* mode, std::FILE* stream);
 
 struct PathInfo {
@@ -45,6 +57,9 @@ struct PathInfo {
 };
 // False when the path's attributes cannot be read (missing, no access).
 bool StatPath(const std::string& path, PathInfo* info);
+// The same of what an open stream reads: one status call on the handle, so
+// no one can swap the entry between the test and the read.
+bool StatOpenFile(std::FILE* stream, PathInfo* info);
 // 0 on success, like the C runtime's remove.
 int RemoveFile(const std::string& path);
 int FileDescriptor(std::FILE* stream);
@@ -73,9 +88,6 @@ bool RemoveFolder(const std::string& path);
 bool IsLink(const std::string& path);
 // Moves a file or folder; never replaces an existing entry. 0 on success.
 int RenamePath(const std::string& from, const std::string& to);
-// True when the open stream reads a regular file on disk (not a FIFO,
-// device, socket or console).
-bool IsDiskFile(std::FILE* stream);
 
 // --- debug output and console redirection (os_debug.cpp) ---
 // Hands a text to an attached debugger; nothing where the platform has none.

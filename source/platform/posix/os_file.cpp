@@ -12,26 +12,44 @@ namespace jx::os {
 
 namespace {
 
-int OpenFlags(const char* mode) {
+int OpenFlags(const char* mode, OpenRule rule) {
   const bool update = std::strchr(mode, '+') != nullptr;
+  int flags;
   switch (mode[0]) {
     case 'r':
-      return update ? O_RDWR : O_RDONLY;
+      flags = update ? O_RDWR : O_RDONLY;
+      break;
     case 'w':
-      return (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+      flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+      break;
     default:  // 'a'
-      return (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+      flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+      break;
   }
+  if (rule == OpenRule::kNoFinalLink) flags |= O_NOFOLLOW;
+  // O_EXCL never follows a final link: an entry of any kind fails the open.
+  if (rule == OpenRule::kCreateNew) flags = (flags & ~O_TRUNC) | O_EXCL;
+  return flags;
 }
 
 int64_t Seconds(const struct statx_timestamp& stamp) { return stamp.tv_sec; }
 
+void FillInfo(const struct statx& status, PathInfo* info) {
+  info->is_directory = S_ISDIR(status.stx_mode);
+  info->is_regular = S_ISREG(status.stx_mode);
+  info->size = info->is_directory ? 0 : status.stx_size;
+  info->access_time = Seconds(status.stx_atime);
+  info->write_time = Seconds(status.stx_mtime);
+  info->create_time =
+      (status.stx_mask & STATX_BTIME) != 0 ? Seconds(status.stx_btime) : Seconds(status.stx_ctime);
+}
+
+constexpr unsigned kStatMask = STATX_BASIC_STATS | STATX_BTIME;
+
 }  // namespace
 
-std::FILE* OpenFile(const std::string& path, const char* mode) {
-  // Opened non-blocking so that a FIFO without a peer cannot hang the caller;
-  // reads and writes block normally afterwards.
-  const int fd = open(path.c_str(), OpenFlags(mode) | O_NONBLOCK | O_CLOEXEC, 0666);
+std::FILE* OpenFile(const std::string& path, const char* mode, OpenRule rule) {
+  const int fd = open(path.c_str(), OpenFlags(mode, rule) | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
   struct stat status {};
   if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {  // Windows never opens a folder
@@ -50,21 +68,21 @@ std::FILE* ReopenFile(const std::string& path, const char* mode, std::FILE* stre
 }
 
 bool StatPath(const std::string& path, PathInfo* info) {
-  constexpr unsigned kMask = STATX_BASIC_STATS | STATX_BTIME;
   struct statx status {};
   // A broken link (or a loop of links) still is an entry of its folder: it
   // reports itself, as Windows reports a link without following it.
-  if (statx(AT_FDCWD, path.c_str(), 0, kMask, &status) != 0 &&
-      statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, kMask, &status) != 0) {
+  if (statx(AT_FDCWD, path.c_str(), 0, kStatMask, &status) != 0 &&
+      statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, kStatMask, &status) != 0) {
     return false;
   }
-  info->is_directory = S_ISDIR(status.stx_mode);
-  info->is_regular = S_ISREG(status.stx_mode);
-  info->size = info->is_directory ? 0 : status.stx_size;
-  info->access_time = Seconds(status.stx_atime);
-  info->write_time = Seconds(status.stx_mtime);
-  info->create_time =
-      (status.stx_mask & STATX_BTIME) != 0 ? Seconds(status.stx_btime) : Seconds(status.stx_ctime);
+  FillInfo(status, info);
+  return true;
+}
+
+bool StatOpenFile(std::FILE* stream, PathInfo* info) {
+  struct statx status {};
+  if (statx(fileno(stream), "", AT_EMPTY_PATH, kStatMask, &status) != 0) return false;
+  FillInfo(status, info);
   return true;
 }
 

@@ -86,9 +86,4 @@ int RenamePath(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
 }
 
-bool IsDiskFile(std::FILE* stream) {
-  struct stat status {};
-  return fstat(fileno(stream), &status) == 0 && S_ISREG(status.st_mode);
-}
-
 }  // namespace jx::os

@@ -63,9 +63,4 @@ int RenamePath(const std::string& from, const std::string& to) {
   return _wrename(ToWidePath(from).c_str(), ToWidePath(to).c_str()) == 0 ? 0 : -1;
 }
 
-bool IsDiskFile(std::FILE* stream) {
-  const intptr_t handle = _get_osfhandle(_fileno(stream));
-  return handle != -1 && GetFileType(reinterpret_cast<HANDLE>(handle)) == FILE_TYPE_DISK;
-}
-
 }  // namespace jx::os
