@@ -16,6 +16,7 @@
 #include "base/jx_folder.h"
 #include "base/jx_memory.h"
 #include "base/jx_plog_file.h"
+#include "support/jx_test_process.h"
 #include "support/jx_test_support.h"
 
 namespace {
@@ -166,21 +167,60 @@ TEST_F(LogFileTest, DropsLinesWhileTheFolderCannotBeMadeAndWritesOnceItCan) {
   EXPECT_EQ(ReadTextFile(LogPath()), Line(4));
 }
 
-TEST_F(LogFileTest, LosesLinesOnAFullDiskAndWritesAgainAfterTheNextRotation) {
-  if (jx::test::OnWindows()) GTEST_SKIP() << "no full device to link to";
-  std::filesystem::create_directories(settings_.folder);
-  std::error_code error;
-  std::filesystem::create_symlink("/dev/full", LogPath(), error);
-  ASSERT_FALSE(error) << error.message();
-
+TEST_F(LogFileTest, NeverWritesThroughALinkAndBacksUpIntoItsOwnFolderOnly) {
+  std::filesystem::create_directories(std::filesystem::u8path(settings_.folder));
+  const std::string victim = dir_ / "victim";
+  WriteFile(victim, "precious\n");
+  if (!jx::test::MakeLink(LogPath(), victim)) GTEST_SKIP() << "no links here";
   jx::LogFile file(settings_, clock_);
-  WriteLines(file, 1, 5);  // every write fails; the count grows regardless
-  EXPECT_TRUE(file.is_open());
-  EXPECT_EQ(file.bytes_written(), 100u);
-  file.Write(Line(6));  // rotates: the device is not copied, the link is removed
-  EXPECT_FALSE(std::filesystem::is_symlink(LogPath()));
+  WriteLines(file, 1, 2);  // dropped: the link is not followed
+  EXPECT_FALSE(file.is_open());
+  EXPECT_EQ(ReadTextFile(victim), "precious\n");
+
+  ASSERT_TRUE(jx_file_remove(LogPath().c_str()));
+  ASSERT_TRUE(jx::test::MakeFifo(LogPath()));  // a pipe would hold the writer
+  file.Write(Line(3));
+  EXPECT_FALSE(file.is_open());
+
+  ASSERT_TRUE(jx_file_remove(LogPath().c_str()));
+  const std::string elsewhere = dir_ / "elsewhere/";
+  ASSERT_TRUE(jx_folder_create(elsewhere.c_str()));
+  ASSERT_TRUE(jx::test::MakeFolderLink(settings_.folder + "blog_backup", elsewhere));
+  WriteLines(file, 1, 6);  // the sixth rotates
   EXPECT_EQ(ReadTextFile(LogPath()), Line(6));
-  EXPECT_EQ(ReadTextFile(BackupPath(kSomeSecond)), "");
+  EXPECT_EQ(FilesIn(elsewhere), std::vector<std::string>{});
+}
+
+// The writer is killed while it copies the full log into its backup (a
+// crash once the copy holds `crash_at` bytes); the process starts again
+// within the same second and writes on. No line of the full log may be lost
+// and nothing under a backup's name may be cut short.
+TEST_F(LogFileTest, ACrashWhileBackingUpLosesNoLineWhenTheLogRestartsInTheSameSecond) {
+  settings_.rotate_bytes = 20000;  // a thousand lines
+  const std::string full = Lines(1, 1001);
+  const std::string backup_name = ExpectedBackupName("trace.app.blog", kSomeSecond);
+  for (int64_t crash_at = 1; crash_at < 20000; crash_at += 1009) {
+    SCOPED_TRACE(crash_at);
+    jx::test::TempDir run;
+    settings_.folder = run / "logs/";
+    WriteFile(LogPath(), Lines(1, 1000));
+    const bool forked = jx::test::RunInForkedChild([&] {
+      jx::LogFile file(settings_, clock_);
+      file.Write(Line(1001));
+      jx::test::CrashOnFileSizeOver(crash_at);
+      file.Write(Line(1002));  // rotates: the crash comes in the copy
+    });
+    if (!forked) GTEST_SKIP() << "no fork here";
+    ASSERT_EQ(ReadTextFile(LogPath()), full);  // the crash came before the log was deleted
+    {
+      jx::LogFile restarted(settings_, clock_);
+      restarted.Write(Line(1003));
+      restarted.Write(Line(1004));  // rotates
+    }
+    EXPECT_EQ(FilesIn(BackupFolder()), std::vector<std::string>{backup_name});
+    EXPECT_EQ(ReadTextFile(BackupFolder() + backup_name), full + Line(1003));
+    EXPECT_EQ(ReadTextFile(LogPath()), Line(1004));
+  }
 }
 
 TEST(LogFolder, DefaultsToLogInTheApplicationRoot) {

@@ -70,6 +70,24 @@ TEST(LogLine, ChoosesTheLetterByRangeAndWritesTheLevelInHex) {
   }
 }
 
+TEST(LogLine, ALineLongerThanALogFileIsCutToItWithItsLineEndAndAWarningAfterIt) {
+  jx::LogSettings settings;
+  settings.rotate_bytes = 200;
+  jx::LogContext log(settings, FakeClock());
+  const std::string fits(100, 'f');
+  log.Write(JX_LOG_ERROR, "jx", "here", fits);
+  log.Write(JX_LOG_ERROR, "jx", "here", std::string(1000, 'c'));
+  const std::vector<std::string> lines = Drain(log);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(LogBody(lines[0]), "[E:0400][here][jx] " + fits);
+  EXPECT_EQ(lines[1].size(), 200u);
+  EXPECT_EQ(lines[1].back(), '\n');
+  EXPECT_TRUE(std::regex_match(LogBody(lines[2]),
+                               std::regex(R"(\[W:0300\]\[jx_plog\.cpp\(\d+\)Write\]\[plog\] )"
+                                          R"(warn: the line above was cut to 200 bytes)")))
+      << lines[2];
+}
+
 // The rules a test drives by hand: the warning text and the discard text.
 bool IsWarning(const std::string& line) {
   static const std::regex warning(R"(\[W:0300\]\[jx_plog\.cpp\(\d+\)JXAddLogForWrite\]\[plog\] )"

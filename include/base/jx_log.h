@@ -22,7 +22,15 @@
 // reaches 20 MiB (20971520 bytes) it is copied into "blog_backup/" in the log
 // folder as "trace.<module>.blog.<YYYY_MM_DD_hh_mm_ss>" (local time), then
 // deleted and started afresh. Backups pile up until the backup folder holds
-// more than the backup count, and then it is emptied before the next one. The
+// more than the backup count, and then it is emptied before the next one. A
+// backup is written under a temporary name ("<name>.partial"), put on the
+// disk and then renamed, so a crash never leaves part of a log under a
+// backup's name and a restart never deletes a log whose backup is not whole.
+// The log file is opened only when it is a plain file that is not itself a
+// link (on Windows, a reparse point), and a backup folder that is a link gets
+// no backups: a process running with more rights than the owner of the log
+// folder cannot be made to write into another file. A line longer than 20 MiB
+// is cut to that length, and a warning line follows it. The
 // writer pauses 102 ms after every 102 ms of writing. The file is opened in
 // the C runtime's text mode ("a+"), so on Windows each line ends in "\r\n" on
 // disk; the size counted towards the 20 MiB is that of the lines as built.

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/jx_file_internal.h"
 #include "base/jx_guard.h"
@@ -21,6 +22,33 @@ bool IsFileAt(const std::string& path) {
 }
 
 bool RemoveFileAt(const std::string& path) { return !IsFileAt(path) || os::RemoveFile(path) == 0; }
+
+namespace {
+
+// Streams the rest of `source` into `target`: the byte count, or -1 after a
+// read or write error.
+int64_t Pump(std::FILE* source, std::FILE* target) {
+  std::vector<char> block(64 * 1024);
+  int64_t copied = 0;
+  for (;;) {
+    const size_t got = std::fread(block.data(), 1, block.size(), source);
+    if (std::fwrite(block.data(), 1, got, target) != got) return -1;
+    copied += static_cast<int64_t>(got);
+    if (got < block.size()) return std::ferror(source) != 0 ? -1 : copied;
+  }
+}
+
+}  // namespace
+
+bool CopyFileAt(const std::string& from, const std::string& to, os::OpenRule rule, bool durable) {
+  os::PathInfo info{};
+  const ScopedFile source = OpenPlainFile(from, &info);
+  std::FILE* target = os::OpenFile(to, "wb+", rule);
+  if (target == nullptr) return false;
+  int64_t copied = source != nullptr ? Pump(source.get(), target) : 0;
+  if (durable && !os::FlushToDisk(target)) copied = -1;
+  return std::fclose(target) == 0 && copied > 0;
+}
 
 ScopedFile OpenPlainFile(const std::string& path, os::PathInfo* info) {
   if (path.empty()) return nullptr;

@@ -35,6 +35,13 @@ bool RemoveFileAt(const std::string& path);
 // Null when the file cannot be opened or is not a plain file.
 ScopedFile OpenPlainFile(const std::string& path, os::PathInfo* info);
 
+// Copies the plain file `from` into the file `to`, opened by `rule`, without
+// holding it in memory; `durable` makes the copy reach the disk before it
+// returns. True when more than 0 bytes were copied and all of them arrived; a
+// source that is empty or cannot be read still leaves an empty target.
+bool CopyFileAt(const std::string& from, const std::string& to,
+                os::OpenRule rule = os::OpenRule::kFollowLinks, bool durable = false);
+
 }  // namespace jx
 
 #endif  // JX_BASE_JX_FILE_INTERNAL_H_

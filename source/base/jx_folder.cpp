@@ -138,32 +138,6 @@ jx_folder_listing CopyToPool(const std::vector<Entry>& entries, jx_mem_pool_t po
   return {texts, static_cast<uint32_t>(entries.size())};
 }
 
-// Streams the rest of `source` into `target`: the byte count, or -1 after a
-// read or write error.
-int64_t Pump(std::FILE* source, std::FILE* target) {
-  std::vector<char> block(64 * 1024);
-  int64_t copied = 0;
-  for (;;) {
-    const size_t got = std::fread(block.data(), 1, block.size(), source);
-    if (std::fwrite(block.data(), 1, got, target) != got) return -1;
-    copied += static_cast<int64_t>(got);
-    if (got < block.size()) return std::ferror(source) != 0 ? -1 : copied;
-  }
-}
-
-// Copies the regular file `from` into a new or emptied file `to`, without
-// holding it in memory. True when more than 0 bytes were copied and all of
-// them arrived; a source that is empty or cannot be read still leaves an
-// empty target.
-bool CopyFileAt(const std::string& from, const std::string& to) {
-  jx::os::PathInfo info{};
-  const jx::ScopedFile source = jx::OpenPlainFile(from, &info);
-  std::FILE* target = jx::os::OpenFile(to, "wb+");
-  if (target == nullptr) return false;
-  const int64_t copied = source != nullptr ? Pump(source.get(), target) : 0;
-  return std::fclose(target) == 0 && copied > 0;
-}
-
 // Copies one entry of the walk below `from` to the same place below `to`.
 // Folders are made and regular files copied; the rest is skipped. False when
 // a folder cannot be made or a file was not written.
@@ -173,7 +147,7 @@ bool CopyEntry(const Entry& entry, const std::string& from, const std::string& t
   // Below `to` the copy makes its own folders; a link there is not passed.
   if (!MakeFolders(FolderPart(target), to.size())) return false;
   if (entry.kind == EntryKind::kFolder || jx::IsFileAt(target)) return true;  // targets stay
-  return CopyFileAt(entry.path, target);
+  return jx::CopyFileAt(entry.path, target);
 }
 
 // The destination of a single-file move or copy, with the folders above it
@@ -281,7 +255,7 @@ bool jx_file_copy(const char* source, const char* dest) {
   return jx::Guarded(false, [&] {
     const std::string from = jx::PreparePath(source);
     const std::string to = PrepareFileTarget(from, dest);
-    return !to.empty() && CopyFileAt(from, to);
+    return !to.empty() && jx::CopyFileAt(from, to);
   });
 }
 

@@ -3,6 +3,7 @@
 // and the set-up of the process-wide log.
 #include "base/jx_plog.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -130,7 +131,20 @@ LogContext::~LogContext() { jx_lock_destory(queue_lock_); }
 bool LogContext::Write(int level, std::string_view module, std::string_view location,
                        std::string_view message) {
   if (level < settings_.min_level) return true;
-  JXAddLogForWrite(BuildLine(level, module, location, message));
+  // No line may outgrow a whole log file: the message is cut before it is
+  // copied, then the line to the rotation size, keeping its line end.
+  const size_t limit = std::max<size_t>(settings_.rotate_bytes, 2);
+  std::string line = BuildLine(level, module, location, message.substr(0, limit));
+  if (line.size() <= limit) {
+    JXAddLogForWrite(std::move(line));
+    return true;
+  }
+  line.resize(limit - 1);
+  line.push_back('\n');
+  JXAddLogForWrite(std::move(line));
+  char warning[64];
+  std::snprintf(warning, sizeof(warning), "warn: the line above was cut to %zu bytes", limit);
+  JXAddLogForWrite(OwnLine(JX_LOG_WARN, LogLocation(__FILE__, __LINE__, __func__), warning));
   return true;
 }
 

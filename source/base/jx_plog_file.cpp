@@ -7,8 +7,10 @@
 #include <string>
 
 #include "base/jx_config_internal.h"
+#include "base/jx_file_internal.h"
 #include "base/jx_folder.h"
 #include "base/jx_memory.h"
+#include "platform/jx_os.h"
 
 namespace jx {
 
@@ -24,6 +26,31 @@ int CountFiles(const std::string& folder) {
                     [](const char* entry) { return std::string_view(entry).back() != '/'; }));
   jx_mem_pool_destory(pool);
   return files;
+}
+
+// Copies the log file into the new backup `backup`: written whole under a
+// temporary name beside it and put on the disk first, then renamed, so a
+// crash never leaves part of a log under a backup's name. Neither name is
+// written through a link. False when the backup was not made (its name is
+// taken, or the copy failed).
+bool CopyToBackup(const std::string& log_path, const std::string& backup) {
+  if (IsFileAt(backup)) return false;
+  const std::string partial = backup + ".partial";
+  os::RemoveFile(partial);  // left by a crash; a link there goes, not its target
+  const bool made = CopyFileAt(log_path, partial, os::OpenRule::kCreateNew, true) &&
+                    os::RenamePath(partial, backup) == 0;
+  if (!made) os::RemoveFile(partial);
+  return made;
+}
+
+// The log file, open for appending when it is a plain file that is not
+// reached through a link: a link could make the log append to any file the
+// process may write, and a FIFO could block the writer.
+jx_file_t OpenLogFile(const std::string& path) {
+  ScopedFile file(os::OpenFile(path, "a+", os::OpenRule::kNoFinalLink));
+  os::PathInfo info{};
+  if (file != nullptr && (!os::StatOpenFile(file.get(), &info) || !info.is_regular)) file.reset();
+  return file.release();
 }
 
 }  // namespace
@@ -51,12 +78,15 @@ std::string BackupFileName(std::string_view log_file_name, int64_t seconds) {
 
 void MakeLogBackup(const std::string& folder, int backup_count, const std::string& file_name,
                    int64_t now_seconds) {
-  const std::string log_path = folder + file_name;
-  if (!jx_file_exist(log_path.c_str())) return;
-  const std::string backup_folder = folder + kBackupFolderName;
+  const std::string log_path = PreparePath((folder + file_name).c_str());
+  if (log_path.empty() || !IsFileAt(log_path)) return;
+  std::string backup_folder = PreparePath((folder + kBackupFolderName).c_str());
+  if (backup_folder.empty()) return;
+  if (backup_folder.back() != '/') backup_folder.push_back('/');
+  if (os::IsLink(backup_folder)) return;  // backups go into our own folder only
   if (CountFiles(backup_folder) > backup_count) jx_folder_recursive_remove(backup_folder.c_str());
   jx_folder_recursive_create(backup_folder.c_str());
-  jx_file_copy(log_path.c_str(), (backup_folder + BackupFileName(file_name, now_seconds)).c_str());
+  CopyToBackup(log_path, backup_folder + BackupFileName(file_name, now_seconds));
 }
 
 LogFile::LogFile(const LogSettings& settings, const LogClock& clock)
@@ -84,8 +114,9 @@ void LogFile::Prepare() {
     Close();
     jx_file_remove(path.c_str());
   }
-  if (file_ == nullptr) {
-    file_ = jx_file_open(path.c_str(), "a+");
+  const std::string prepared = PreparePath(path.c_str());
+  if (file_ == nullptr && !prepared.empty()) {
+    file_ = OpenLogFile(prepared);
     const long size = jx_file_size(&file_);
     bytes_written_ = static_cast<uint32_t>(std::min<unsigned long>(size, UINT32_MAX));
   }

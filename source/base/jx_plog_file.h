@@ -51,11 +51,12 @@ inline constexpr char kBackupFolderName[] = "blog_backup/";
 std::string BackupFileName(std::string_view log_file_name, int64_t seconds);
 
 // Copies the log file `file_name` of `folder` into its backup folder under
-// the name BackupFileName gives for `now_seconds`. When the backup folder
-// holds more than `backup_count` files already it is removed first, so
+// the name BackupFileName gives for `now_seconds`: whole under a temporary
+// name first, on the disk, then renamed, never through a link. When the backup
+// folder holds more than `backup_count` files already it is removed first, so
 // backups pile up to that count and then start a new series. Nothing happens
-// when the log file is missing; a failed copy (an existing name, a device)
-// is not reported.
+// when the log file is missing or the backup folder is a link; a failed copy
+// (an existing name, a device) is not reported.
 void MakeLogBackup(const std::string& folder, int backup_count, const std::string& file_name,
                    int64_t now_seconds);
 
@@ -70,7 +71,8 @@ class LogFile {
   LogFile& operator=(const LogFile&) = delete;
 
   // Appends `line` and flushes it. The file is opened (in append mode, its
-  // folder made first) when it is not open, and backed up, deleted and
+  // folder made first, only when it is a plain file and not a link) when it
+  // is not open, and backed up, deleted and
   // started afresh once the count has reached the rotation size; text left
   // by earlier runs counts. When the file cannot be opened the line is lost
   // and the next one tries again. Write failures are ignored: the count

@@ -60,6 +60,10 @@ bool StatPath(const std::string& path, PathInfo* info);
 // The same of what an open stream reads: one status call on the handle, so
 // no one can swap the entry between the test and the read.
 bool StatOpenFile(std::FILE* stream, PathInfo* info);
+// Writes the stream's buffer and has the system put the file's data on the
+// disk, so a rename that follows never names a file whose data a power loss
+// could still take.
+bool FlushToDisk(std::FILE* stream);
 // 0 on success, like the C runtime's remove.
 int RemoveFile(const std::string& path);
 int FileDescriptor(std::FILE* stream);

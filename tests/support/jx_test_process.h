@@ -3,6 +3,8 @@
 #ifndef JX_TESTS_SUPPORT_JX_TEST_PROCESS_H_
 #define JX_TESTS_SUPPORT_JX_TEST_PROCESS_H_
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,14 @@ struct ProcessResult {
 // input reads nothing.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const std::vector<std::string>& environment = {});
+
+// Runs `body` in a copy of this process (fork) and waits for the copy to end,
+// however it ends. False where the system has no fork (Windows).
+bool RunInForkedChild(const std::function<void()>& body);
+
+// From now on a write that would take a file of this process past `bytes`
+// kills the process, as a crash at that point would. Only for a forked child.
+void CrashOnFileSizeOver(int64_t bytes);
 
 }  // namespace jx::test
 

@@ -86,6 +86,10 @@ bool StatOpenFile(std::FILE* stream, PathInfo* info) {
   return true;
 }
 
+bool FlushToDisk(std::FILE* stream) {
+  return std::fflush(stream) == 0 && fsync(fileno(stream)) == 0;
+}
+
 int RemoveFile(const std::string& path) { return std::remove(path.c_str()); }
 
 int FileDescriptor(std::FILE* stream) { return fileno(stream); }

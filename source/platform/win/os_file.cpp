@@ -120,6 +120,12 @@ bool StatOpenFile(std::FILE* stream, PathInfo* info) {
   return true;
 }
 
+bool FlushToDisk(std::FILE* stream) {
+  if (std::fflush(stream) != 0) return false;
+  const intptr_t handle = _get_osfhandle(_fileno(stream));
+  return handle != -1 && FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) != 0;
+}
+
 int RemoveFile(const std::string& path) { return _wremove(ToWidePath(path).c_str()); }
 
 int FileDescriptor(std::FILE* stream) { return _fileno(stream); }
