@@ -24,6 +24,7 @@
 
 namespace {
 
+using jx::test::ManifestLine;
 using jx::test::Md5Of;
 using jx::test::OnWindows;
 using jx::test::ProcessResult;
@@ -230,6 +231,39 @@ TEST_F(Tool, WritesAManifestOfPlainFilesInByteOrderWithoutReservedNames) {
       Md5Of("s") + " *./sub/.version_updating\n" + Md5Of("u") + " *./\xc3\xbc.txt\n";
   EXPECT_EQ(ReadFile(version + "verify.md5.check"), expected);
   EXPECT_EQ(Run({"verify", version}).exit_code, 0);
+  EXPECT_FALSE(jx_file_exist((version + "verify.md5.check.partial").c_str()));
+}
+
+TEST_F(Tool, NeverWritesAManifestThroughALinkOrOverWhatIsNotAFile) {
+  const std::string version = root_ + "1.0.0.0/";
+  WriteFile(version + "a.txt", "a");
+  const std::string target = root_ + "target";
+  WriteFile(target, "kept");
+  if (!jx::test::MakeLink(version + "verify.md5.check", target)) GTEST_SKIP() << "no links here";
+  ProcessResult linked = Run({"manifest", version});
+  EXPECT_EQ(linked.exit_code, 2);
+  EXPECT_NE(linked.err.find("is a link; not replaced"), std::string::npos) << linked.err;
+  EXPECT_EQ(ReadFile(target), "kept");
+
+  jx_file_remove((version + "verify.md5.check").c_str());
+  ASSERT_TRUE(jx_folder_create((version + "verify.md5.check").c_str()));
+  ProcessResult folder = Run({"manifest", version});
+  EXPECT_EQ(folder.exit_code, 2);
+  EXPECT_NE(folder.err.find("is not a plain file; not replaced"), std::string::npos) << folder.err;
+}
+
+TEST_F(Tool, VerifyWarnsOfEveryEntryOutsideTheVersionFolder) {
+  const std::string version = root_ + "1.0.0.0/";
+  WriteVersion(version, {{"a.txt", "a"}});
+  WriteFile(root_ + "outside.txt", "o");
+  WriteFile(version + "verify.md5.check",
+            ManifestLine("a.txt", "a") + ManifestLine("../outside.txt", "o") +
+                ManifestLine("sub/../../outside.txt", "o") + ManifestLine("sub/../a.txt", "a"));
+  ProcessResult run = Run({"verify", version});
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.err,
+            "mird-check: warning: ../outside.txt is outside the version folder\n"
+            "mird-check: warning: sub/../../outside.txt is outside the version folder\n");
 }
 
 TEST_F(Tool, RefusesToNameInAManifestWhatALineCannotHold) {

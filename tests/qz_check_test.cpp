@@ -74,6 +74,14 @@ TEST(Manifest, ParsesEntriesAndRefusesMalformedLines) {
   EXPECT_EQ(untouched.md5, "keep");
 }
 
+TEST(Manifest, TellsPathsThatClimbOutOfTheVersionFolder) {
+  const std::pair<const char*, bool> cases[] = {
+      {"a/b", false},       {"a/../b", false},     {"a//..//b", false}, {"./a/./..", false},
+      {"..", true},         {"../a", true},        {"a/../../b", true}, {"a\\..\\..\\b", true},
+      {"./../etc/x", true}, {"a/b/../../..", true}};
+  for (const auto& [path, leaves] : cases) EXPECT_EQ(QZCheckPathLeavesFolder(path), leaves) << path;
+}
+
 TEST(FileDigest, ReadsWholeFilesOrTheirStart) {
   TempDir dir;
   std::string content(5000, '\0');

@@ -9,6 +9,7 @@
 #include "base/jx_system.h"
 #include "base/jx_text.h"
 #include "manifest.h"
+#include "outcome.h"
 #include "qz_check_trelm_version.h"
 
 namespace mird_tool {
@@ -43,6 +44,21 @@ Outcome StartOnFolder(const char* command, const std::string& text) {
   return outcome;
 }
 
+// Warns of each manifest entry whose path climbs out of `folder`: the check
+// digests such a file wherever it is.
+void WarnOfEntriesOutside(const std::string& folder) {
+  QZCheckManifestReader manifest;
+  if (!manifest.Open(folder)) return;
+  std::string line;
+  QZCheckMd5Entry entry;
+  while (manifest.Next(&line)) {
+    if (manifest.cut() || !QZCheckParseFileMd5TextLine(line, &entry)) continue;
+    if (QZCheckPathLeavesFolder(entry.path)) {
+      PrintNote("warning: " + entry.path + " is outside the version folder");
+    }
+  }
+}
+
 }  // namespace
 
 std::string FolderArgument(const std::string& text) {
@@ -62,6 +78,7 @@ Outcome RunVerify(const std::string& text) {
     outcome.error = outcome.folder + kManifestName + ": no manifest to verify against";
   }
   if (!outcome.error.empty()) return outcome;
+  WarnOfEntriesOutside(outcome.folder);
   QZCheckResult result = QZCheckVersionFilesMD5Check(outcome.folder, QZCheckRecheckFn());
   outcome.checked = true;
   outcome.code = result.code;

@@ -88,6 +88,11 @@ Outcome RunLibraryCheck(const std::string& log_folder) {
   if (!log.Finish("check finished with code " + std::to_string(callback.code))) {
     PrintNote("the log did not write its lines in time: " + outcome.log_file + " may lack some");
   }
+  // The callback keeps its codes when the check ends early; only its log
+  // tells.
+  if (outcome.error.empty() && log.Holds("check ended early")) {
+    outcome.error = "the check ended early; see " + outcome.log_file;
+  }
   return outcome;
 }
 

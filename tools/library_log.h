@@ -35,6 +35,10 @@ class LibraryLog {
   bool Finish(const std::string& message, const char* file = __builtin_FILE(),
               int line = __builtin_LINE(), const char* function = __builtin_FUNCTION()) const;
 
+  // Whether the lines this run wrote to the file hold `text`; false when the
+  // log is off.
+  bool Holds(const std::string& text) const { return on() && FileHolds(text); }
+
  private:
   using InitFunction = bool (*)(const char*, const char*, int);
   using WriteFunction = bool (*)(const char*, int, const char*, const char*);

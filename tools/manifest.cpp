@@ -2,9 +2,11 @@
 #include "manifest.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "base/jx_file.h"
+#include "base/jx_file_internal.h"
 #include "base/jx_folder.h"
 #include "base/jx_memory.h"
 #include "base/jx_text.h"
@@ -80,15 +82,25 @@ bool ManifestText(const std::string& folder, const std::vector<File>& files, std
   return true;
 }
 
-bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
-  jx_file_t file = jx_file_open(path.c_str(), "wb");
-  bool written = file != nullptr;
-  constexpr size_t kPiece = 1 << 20;
-  for (size_t at = 0; written && at < text.size(); at += kPiece) {
-    const int n = static_cast<int>(std::min(kPiece, text.size() - at));
-    written = jx_file_write(&file, text.data() + at, n) == n;
+// Why the manifest at `path` may not be replaced; "" when it may. Replacing
+// a link would not write through it, but whoever made it meant something else.
+std::string ReplaceError(const std::string& path) {
+  jx::os::PathInfo info{};
+  if (jx::os::IsLink(path)) return path + ": is a link; not replaced";
+  if (jx::os::StatPath(path, &info) && !info.is_regular) {
+    return path + ": is not a plain file; not replaced";
   }
-  if (file != nullptr && !jx_file_close(&file)) written = false;
+  return "";
+}
+
+// Writes the manifest whole, or leaves the one there untouched.
+bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
+  const bool written = jx::WriteWholeFile(
+      path,
+      [&](std::FILE* file) {
+        return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+      },
+      true);
   if (!written) *error = path + ": cannot be written";
   return written;
 }
@@ -96,10 +108,12 @@ bool WriteFile(const std::string& path, const std::string& text, std::string* er
 }  // namespace
 
 int64_t WriteManifest(const std::string& folder, const std::string& manifest, std::string* error) {
+  const std::string path = jx::FixPathText(manifest);
+  *error = ReplaceError(path);
   std::vector<File> files;
   std::string text;
-  if (!ListFiles(folder, &files, error) || !ManifestText(folder, files, &text, error) ||
-      !WriteFile(manifest, text, error)) {
+  if (!error->empty() || !ListFiles(folder, &files, error) ||
+      !ManifestText(folder, files, &text, error) || !WriteFile(path, text, error)) {
     return -1;
   }
   return static_cast<int64_t>(files.size());

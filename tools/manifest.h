@@ -15,7 +15,8 @@ namespace mird_tool {
 // FIFOs, devices and sockets (a note names each). Returns the number of
 // lines written, or -1 with the reason in `*error` when a file cannot be read
 // or named in a manifest line, or the manifest cannot be written; nothing is
-// written then.
+// written then. The manifest appears whole or not at all (written beside it,
+// then renamed over it); one that is a link or not a plain file is refused.
 int64_t WriteManifest(const std::string& folder, const std::string& manifest, std::string* error);
 
 }  // namespace mird_tool

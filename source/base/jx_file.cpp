@@ -23,11 +23,7 @@ bool IsFileAt(const std::string& path) {
 
 bool RemoveFileAt(const std::string& path) { return !IsFileAt(path) || os::RemoveFile(path) == 0; }
 
-namespace {
-
-// Streams the rest of `source` into `target`: the byte count, or -1 after a
-// read or write error.
-int64_t Pump(std::FILE* source, std::FILE* target) {
+int64_t CopyStream(std::FILE* source, std::FILE* target) {
   std::vector<char> block(64 * 1024);
   int64_t copied = 0;
   for (;;) {
@@ -38,16 +34,27 @@ int64_t Pump(std::FILE* source, std::FILE* target) {
   }
 }
 
-}  // namespace
-
-bool CopyFileAt(const std::string& from, const std::string& to, os::OpenRule rule, bool durable) {
+bool CopyFileAt(const std::string& from, const std::string& to) {
   os::PathInfo info{};
   const ScopedFile source = OpenPlainFile(from, &info);
-  std::FILE* target = os::OpenFile(to, "wb+", rule);
+  std::FILE* target = os::OpenFile(to, "wb+");
   if (target == nullptr) return false;
-  int64_t copied = source != nullptr ? Pump(source.get(), target) : 0;
-  if (durable && !os::FlushToDisk(target)) copied = -1;
+  const int64_t copied = source != nullptr ? CopyStream(source.get(), target) : 0;
   return std::fclose(target) == 0 && copied > 0;
+}
+
+bool WriteWholeFile(const std::string& path, const std::function<bool(std::FILE*)>& fill,
+                    bool replace) {
+  const std::string partial = path + ".partial";
+  os::RemoveFile(partial);  // a link there goes, not its target
+  std::FILE* file = os::OpenFile(partial, "wb", os::OpenRule::kCreateNew);
+  if (file == nullptr) return false;
+  bool written = fill(file) && os::FlushToDisk(file);
+  written = std::fclose(file) == 0 && written;
+  written =
+      written && (replace ? os::ReplacePath(partial, path) : os::RenamePath(partial, path)) == 0;
+  if (!written) os::RemoveFile(partial);
+  return written;
 }
 
 ScopedFile OpenPlainFile(const std::string& path, os::PathInfo* info) {

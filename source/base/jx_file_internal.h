@@ -5,7 +5,9 @@
 #ifndef JX_BASE_JX_FILE_INTERNAL_H_
 #define JX_BASE_JX_FILE_INTERNAL_H_
 
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -35,12 +37,23 @@ bool RemoveFileAt(const std::string& path);
 // Null when the file cannot be opened or is not a plain file.
 ScopedFile OpenPlainFile(const std::string& path, os::PathInfo* info);
 
-// Copies the plain file `from` into the file `to`, opened by `rule`, without
-// holding it in memory; `durable` makes the copy reach the disk before it
-// returns. True when more than 0 bytes were copied and all of them arrived; a
-// source that is empty or cannot be read still leaves an empty target.
-bool CopyFileAt(const std::string& from, const std::string& to,
-                os::OpenRule rule = os::OpenRule::kFollowLinks, bool durable = false);
+// Streams the rest of `source` into `target`: the byte count, or -1 after a
+// read or write error.
+int64_t CopyStream(std::FILE* source, std::FILE* target);
+
+// Copies the plain file `from` into a new or emptied file `to`, without
+// holding it in memory. True when more than 0 bytes were copied and all of
+// them arrived; a source that is empty or cannot be read still leaves an
+// empty target.
+bool CopyFileAt(const std::string& from, const std::string& to);
+
+// Makes the file at `path` appear whole or not at all: `fill` writes it under
+// the temporary name "<path>.partial" (one left by a crash is removed first;
+// nothing is written through a link), which is put on the disk and then
+// renamed to `path`. An existing entry at `path` is replaced only when
+// `replace`. False, with no temporary file left, when `fill` or a step fails.
+bool WriteWholeFile(const std::string& path, const std::function<bool(std::FILE*)>& fill,
+                    bool replace);
 
 }  // namespace jx
 

@@ -28,19 +28,16 @@ int CountFiles(const std::string& folder) {
   return files;
 }
 
-// Copies the log file into the new backup `backup`: written whole under a
-// temporary name beside it and put on the disk first, then renamed, so a
-// crash never leaves part of a log under a backup's name. Neither name is
-// written through a link. False when the backup was not made (its name is
-// taken, or the copy failed).
+// Copies the log file into the new backup `backup`, which appears whole or
+// not at all: a crash never leaves part of a log under a backup's name. False
+// when the backup was not made (its name is taken, or the copy failed).
 bool CopyToBackup(const std::string& log_path, const std::string& backup) {
   if (IsFileAt(backup)) return false;
-  const std::string partial = backup + ".partial";
-  os::RemoveFile(partial);  // left by a crash; a link there goes, not its target
-  const bool made = CopyFileAt(log_path, partial, os::OpenRule::kCreateNew, true) &&
-                    os::RenamePath(partial, backup) == 0;
-  if (!made) os::RemoveFile(partial);
-  return made;
+  os::PathInfo info{};
+  const ScopedFile source = OpenPlainFile(log_path, &info);
+  if (source == nullptr) return false;
+  return WriteWholeFile(
+      backup, [&](std::FILE* target) { return CopyStream(source.get(), target) > 0; }, false);
 }
 
 // The log file, open for appending when it is a plain file that is not

@@ -92,6 +92,9 @@ bool RemoveFolder(const std::string& path);
 bool IsLink(const std::string& path);
 // Moves a file or folder; never replaces an existing entry. 0 on success.
 int RenamePath(const std::string& from, const std::string& to);
+// Moves the file `from` over `to` in one step, replacing a file (or the link
+// itself, never its target) that is there. 0 on success.
+int ReplacePath(const std::string& from, const std::string& to);
 
 // --- debug output and console redirection (os_debug.cpp) ---
 // Hands a text to an attached debugger; nothing where the platform has none.

@@ -71,6 +71,10 @@ bool RemoveFolder(const std::string& path) {
   return rmdir(path.c_str()) == 0;
 }
 
+int ReplacePath(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
+}
+
 bool IsLink(const std::string& path) {
   struct stat own {};
   return lstat(WithoutTrailingSlash(path).c_str(), &own) == 0 && S_ISLNK(own.st_mode);

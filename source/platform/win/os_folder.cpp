@@ -54,6 +54,12 @@ bool CreateFolder(const std::string& path) {
 // RemoveDirectoryW removes a folder link itself, not its target.
 bool RemoveFolder(const std::string& path) { return RemoveDirectoryW(OwnPath(path).c_str()) != 0; }
 
+int ReplacePath(const std::string& from, const std::string& to) {
+  const BOOL moved = MoveFileExW(ToWidePath(from).c_str(), ToWidePath(to).c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  return moved ? 0 : -1;
+}
+
 bool IsLink(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(OwnPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
