@@ -115,6 +115,21 @@ TEST(FolderListing, DepthCountsTheLevelsListed) {
             (Names{"sub/b.txt", "sub/deeper/", "sub/deeper/c.txt"}));
 }
 
+// A trailing "." or ".." in the folder is resolved before the names are added.
+TEST(FolderListing, EntriesStartWithTheNormalisedFolder) {
+  TempDir dir;
+  WriteFile(dir / "a.txt", "a");
+  WriteFile(dir / "sub/b.txt", "b");
+  const Names all{"a.txt", "sub/", "sub/b.txt"};
+  EXPECT_EQ(List(-1, dir / ".", ""), (Names{dir / "a.txt", dir / "sub/", dir / "sub/b.txt"}));
+  EXPECT_EQ(List(-1, dir / "sub/..", dir.path()), all);
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(std::filesystem::u8path(dir.path()));
+  const Names here = List(-1, ".", "");
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(here, all);
+}
+
 TEST(FolderListing, NothingToListGivesNullAndZero) {
   TempDir dir;
   WriteFile(dir / "a.txt", "a");

@@ -73,10 +73,13 @@ JX_API bool jx_folder_recursive_remove(const char* path);
 //
 // Lists the entries below `folder`, `depth` levels deep: 1 lists the folder's
 // own entries, a negative depth every level, 0 nothing. Each entry is the
-// folder's normalised path followed by the names down to the entry; folder
-// entries end with "/" and come after their contents; otherwise entries keep
-// the order the system yields them in. Hidden and system entries are listed
-// too; sub-folders that cannot be read are listed without contents.
+// folder part followed by the names down to the entry. The folder part is
+// `folder` normalised once, with a last "." or ".." resolved too ("." gives
+// "", so entries read "a.txt", "sub/b.txt"); the names are appended as they
+// stand (converted to UTF-8 on Windows), never normalised. Folder entries end
+// with "/" and come after their contents; otherwise entries keep the order
+// the system yields them in. Hidden and system entries are listed too;
+// sub-folders that cannot be read are listed without contents.
 //
 // The array and every text (NUL-terminated) are allocated from `pool`;
 // nothing is released one by one, jx_mem_pool_destory releases them all. An

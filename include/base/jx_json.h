@@ -21,23 +21,24 @@
 // Setters create what is missing on the way: a member that does not exist is
 // added holding null, a value that is not an object (or array) where a member
 // (or slot) is named is replaced by an empty one, and an array too short for a
-// slot is padded with nulls. When a setter fails part way, what it created
-// before the failing element stays.
+// slot is padded with nulls. A setter that fails leaves the document exactly
+// as it was, whatever step refused.
 //
 // Strings on the way. A string value met with path elements left is read as a
 // JSON document of its own: its text is parsed, the rest of the path is walked
-// inside it, and it is written back as compact JSON text, even by a getter.
-// The call succeeds only when the text parsed, the walk inside succeeded and
-// the result was written back: so setting "s.x" where s holds the text
-// {"y":2} leaves {"y":2,"x":1} and succeeds, while where s holds hello it
-// leaves {"x":1} and fails.
+// inside it, and once that succeeded it is written back as compact JSON text,
+// even by a getter. The call succeeds only when the text parsed, the walk
+// inside succeeded and the result was written back: so setting "s.x" where s
+// holds the text {"y":2} leaves {"y":2,"x":1} and succeeds, while where s
+// holds hello it fails and s keeps its text.
 //
 // Limits. A document nests at most JX_JSON_MAX_DEPTH objects and arrays, so
 // no call needs more than a bounded amount of the calling thread's stack
-// (under 100 KB in optimised builds), however deep the input. Parsing deeper text fails with code
-// 16, and a setter whose result would be deeper fails without applying its value. A setter creates
-// array slots up to index JX_JSON_MAX_CREATED_INDEX only; a higher index names nothing for a setter
-// (getters still reach existing slots).
+// (under 100 KB in optimised builds), however deep the input. Parsing deeper
+// text fails with code 16, and a setter whose result would be deeper fails. A
+// setter creates array slots up to index JX_JSON_MAX_CREATED_INDEX only; a
+// higher index names nothing for a setter (getters still reach existing
+// slots).
 //
 // Texts are UTF-8 and are taken byte for byte: invalid sequences are neither
 // checked nor repaired. Texts handed out come from jx_trace_malloc and are
@@ -54,9 +55,11 @@ JX_EXTERN_C_BEGIN
 
 typedef struct jx_json_s* jx_json_t;
 
-// The deepest nesting of objects and arrays a document may hold.
+// The deepest nesting of objects and arrays a document may hold, so that
+// hostile input cannot exhaust the host process's stack.
 #define JX_JSON_MAX_DEPTH 512
-// The highest array index a setter creates.
+// The highest array index a setter creates, so that a hostile path cannot
+// make the host process allocate gigabytes of padding.
 #define JX_JSON_MAX_CREATED_INDEX 16777215
 
 // Types reported by jx_json_type.
@@ -195,8 +198,9 @@ JX_API bool jx_json_get_jvalue(jx_json_t h, const char* path, jx_json_t out);
 // Setters. Each makes the value at `path` (null is the root) its new value,
 // creating the path as described above and freeing what the value held
 // before. They return false when `h` is null, when the path names nothing
-// (a negative or too high index), or when the result would nest deeper than
-// JX_JSON_MAX_DEPTH; then the value is not applied.
+// (a negative or too high index, or a string on the way that is not JSON
+// text), or when the result would nest deeper than JX_JSON_MAX_DEPTH; then
+// the document is left exactly as it was.
 
 // The value becomes true for any non-zero `v`, else false.
 JX_API bool jx_json_set_bool(jx_json_t h, const char* path, bool v);

@@ -141,7 +141,9 @@ bool AsyncLoop::fetchOneTask(AsyncTask* task) {
     }
   }
   if (!taken.empty()) *task = std::move(taken.front());
-  CheckOverload(length, "task");
+  if (const int level = OverloadLevel(length)) {
+    JX_LOG(level, "[%s] too much task! sizeTasks:%d", name_.c_str(), static_cast<int>(length));
+  }
   return !taken.empty();
 }
 
@@ -171,7 +173,10 @@ int64_t AsyncLoop::peekTaskViaDelayTasks() {
     UpdateLengths();
     length = delay_tasks_.size();
   }
-  CheckOverload(length, "delay task");
+  if (const int level = OverloadLevel(length)) {
+    JX_LOG(level, "[%s] too much delay task! sizeTasks:%d", name_.c_str(),
+           static_cast<int>(length));
+  }
   return next_delay_wait_.load();
 }
 
@@ -208,17 +213,13 @@ bool AsyncLoop::taskCVPreWait() {
   return length > 0 || stopped;
 }
 
-void AsyncLoop::CheckOverload(size_t length, const char* queue_name) {
+int AsyncLoop::OverloadLevel(size_t length) {
   const int64_t now = tick_();
-  if (now - last_overload_check_ <= 1000) return;
+  if (now - last_overload_check_ <= 1000) return 0;
   last_overload_check_ = now;
   // Every 512 waiting tasks raise the level by 256: debug from 512, info
   // from 1024, and so on.
-  const int level = static_cast<int>(length / 512) * 256;
-  if (level != 0) {
-    JX_LOG(level, "[%s] too much %s! sizeTasks:%d", name_.c_str(), queue_name,
-           static_cast<int>(length));
-  }
+  return static_cast<int>(length / 512) * 256;
 }
 
 void AsyncLoop::Stop() {

@@ -102,8 +102,9 @@ class AsyncLoop : public std::enable_shared_from_this<AsyncLoop> {
 
   AsyncTask MakeTask(const std::function<void()>& func, const std::string& name);
   void NotifyOwner();
-  // Logs a long queue, at most once a second across both queues.
-  void CheckOverload(size_t length, const char* queue_name);
+  // The level to log a queue of `length` tasks at, at most once a second
+  // across both queues; 0 for none. The caller logs, so the line names it.
+  int OverloadLevel(size_t length);
   // The delay queue is a binary min-heap on due time.
   void SiftUpDelayTask(size_t index);
   void RemoveRootDelayTask();

@@ -11,6 +11,7 @@
 
 #include "base/jx_file_internal.h"
 #include "base/jx_guard.h"
+#include "base/jx_text.h"
 #include "platform/jx_os.h"
 
 namespace {
@@ -39,11 +40,11 @@ std::string PrepareFolder(const char* path) {
   return prepared;
 }
 
-// As PrepareFolder, with "./" (the current folder) for an empty result.
-std::string PrepareFolderOrCurrent(const char* path) {
-  const std::string prepared = PrepareFolder(path);
-  return prepared.empty() ? "./" : prepared;
-}
+// `folder`, or "./" (the current folder) for "": the system needs a path to read.
+std::string OrCurrent(std::string folder) { return folder.empty() ? "./" : folder; }
+
+// As PrepareFolder, with "./" for an empty result.
+std::string PrepareFolderOrCurrent(const char* path) { return OrCurrent(PrepareFolder(path)); }
 
 // The text up to and including its last "/"; "" when it has none.
 std::string FolderPart(const std::string& path) {
@@ -79,10 +80,11 @@ bool MakeFolders(const std::string& path, size_t trusted) {
 }
 
 // The one folder walk behind the listing, the recursive removal and the
-// recursive copy. Lists `folder` (ending in "/") `depth` levels deep (negative:
-// every level), each folder after its contents. Links to folders are listed
-// but never entered. Runs on its own stack, so deep trees cannot overflow the
-// thread's. False when `folder` itself cannot be read.
+// recursive copy. Lists `folder` (ending in "/", or "" for the current folder)
+// `depth` levels deep (negative: every level), each folder after its
+// contents. Links to folders are listed but never entered. Runs on its own
+// stack, so deep trees cannot overflow the thread's. False when `folder`
+// itself cannot be read.
 bool Walk(const std::string& folder, int depth, std::vector<Entry>* out) {
   struct Level {
     std::string folder;
@@ -92,7 +94,7 @@ bool Walk(const std::string& folder, int depth, std::vector<Entry>* out) {
   };
   std::vector<Level> levels;
   levels.push_back({folder, depth, {}});
-  if (!jx::os::ReadFolder(folder, &levels.back().entries)) return false;
+  if (!jx::os::ReadFolder(OrCurrent(folder), &levels.back().entries)) return false;
   while (!levels.empty()) {
     Level& level = levels.back();
     if (level.next == level.entries.size()) {
@@ -211,9 +213,12 @@ bool jx_folder_recursive_remove(const char* path) {
 jx_folder_listing jx_folder_enumerate_all(int depth, const char* folder, jx_mem_pool_t pool) {
   return jx::Guarded(jx_folder_listing{}, [&] {
     const std::string prepared = PrepareFolder(folder);
-    if (depth == 0 || prepared.empty() || !IsFolderAt(prepared)) return jx_folder_listing{};
+    if (depth == 0 || prepared.empty()) return jx_folder_listing{};
+    // Normalised with its "/" in place, so a last "." or ".." goes too.
+    const std::string listed = jx::FixPathText(prepared);
+    if (!IsFolderAt(OrCurrent(listed))) return jx_folder_listing{};
     std::vector<Entry> entries;
-    if (!Walk(prepared, depth, &entries)) return jx_folder_listing{};
+    if (!Walk(listed, depth, &entries)) return jx_folder_listing{};
     return CopyToPool(entries, pool);
   });
 }

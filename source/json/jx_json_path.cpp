@@ -99,18 +99,75 @@ struct EmbeddedDocument {
   explicit EmbeddedDocument(JsonValue* text) : string(text) {}
   JsonValue* string;  // the string value, in the enclosing document
   JsonValue root;
-  bool parsed = false;
 };
 
-// Writes the embedded document back into its string; true when it parsed and
-// was written. A null root cannot be written, and the old text stays.
+// Writes the embedded document back into its string; false, with the old
+// text kept, when it cannot be written.
 bool WriteBack(EmbeddedDocument& embedded, JXJsonAllocator& allocator) {
   JsonBuffer text(&allocator);
   if (!WriteJson(embedded.root, &text)) return false;
   embedded.string->SetString(text.GetString(), static_cast<rapidjson::SizeType>(text.GetSize()),
                              allocator);
-  return embedded.parsed;
+  return true;
 }
+
+// Enters the string `text` as a document of its own, put first in `embedded`:
+// its root, or null when the text is not JSON.
+JsonValue* Enter(std::forward_list<EmbeddedDocument>* embedded, JsonValue* text) {
+  EmbeddedDocument& inner = embedded->emplace_front(text);
+  return ParseJson(text->GetString(), &inner.root, nullptr) ? &inner.root : nullptr;
+}
+
+// Puts back what a setter's walk changed unless the walk is kept, so a failed
+// call leaves its document as it was. Only the first change to a value that
+// existed before needs a record: every later one happens inside what that
+// change added.
+class Rollback {
+ public:
+  Rollback() = default;
+  Rollback(const Rollback&) = delete;
+  Rollback& operator=(const Rollback&) = delete;
+  ~Rollback() {
+    if (changed_ != nullptr && !kept_) Revert();
+  }
+
+  // Makes `v` an empty container of `type` in place of what it holds.
+  void Replace(JsonValue& v, rapidjson::Type type) {
+    JsonValue fresh(type);
+    if (changed_ == nullptr) {
+      changed_ = &v;
+      replaced_ = true;
+      old_.Swap(v);  // held aside whole: cheaper than a copy
+    }
+    v.Swap(fresh);
+  }
+
+  // Call before the object or array `v` gains members or elements.
+  void Grow(JsonValue& v) {
+    if (changed_ != nullptr) return;
+    changed_ = &v;
+    size_ = v.IsObject() ? v.MemberCount() : v.Size();
+  }
+
+  void Keep() { kept_ = true; }
+
+ private:
+  void Revert() {
+    if (replaced_) {
+      changed_->Swap(old_);
+    } else if (changed_->IsObject()) {
+      changed_->EraseMember(changed_->MemberBegin() + size_, changed_->MemberEnd());
+    } else {
+      changed_->Erase(changed_->Begin() + size_, changed_->End());
+    }
+  }
+
+  JsonValue* changed_ = nullptr;
+  JsonValue old_;  // what `changed_` held when it was replaced
+  bool replaced_ = false;
+  rapidjson::SizeType size_ = 0;  // members or elements before growing
+  bool kept_ = false;
+};
 
 bool MayNestBelow(int level) { return level < JX_JSON_MAX_DEPTH; }
 
@@ -120,18 +177,20 @@ bool FitsAt(int level, const JsonValue& value) {
   return level == 0 || level + NestingDepth(value) <= JX_JSON_MAX_DEPTH;
 }
 
-// The element `index` of `v`, or null. In creating mode `v` becomes an array
-// and grows with nulls up to the slot first.
-JsonValue* StepToIndex(JsonValue& v, int32_t index, bool creating, int level,
+// The element `index` of `v`, or null. When creating (`changes` given) `v`
+// becomes an array and grows with nulls up to the slot first.
+JsonValue* StepToIndex(JsonValue& v, int32_t index, int level, Rollback* changes,
                        JXJsonAllocator& allocator) {
   if (index < 0) return nullptr;
   const auto slot = static_cast<rapidjson::SizeType>(index);
   const bool exists = v.IsArray() && slot < v.Size();
-  if (creating && !exists) {
+  if (changes != nullptr && !exists) {
     if (slot > JX_JSON_MAX_CREATED_INDEX) return nullptr;
-    if (!v.IsArray()) {
+    if (v.IsArray()) {
+      changes->Grow(v);
+    } else {
       if (!MayNestBelow(level)) return nullptr;
-      v.SetArray();
+      changes->Replace(v, rapidjson::kArrayType);
     }
     v.Reserve(slot + 1, allocator);
     while (v.Size() <= slot) v.PushBack(JsonValue(), allocator);
@@ -139,21 +198,22 @@ JsonValue* StepToIndex(JsonValue& v, int32_t index, bool creating, int level,
   return v.IsArray() && slot < v.Size() ? &v[slot] : nullptr;
 }
 
-// The first member of `v` called `name`, or null. In creating mode `v`
-// becomes an object and gains the member, holding null, first.
-JsonValue* StepToMember(JsonValue& v, std::string_view name, bool creating, int level,
+// The first member of `v` called `name`, or null. When creating (`changes`
+// given) `v` becomes an object and gains the member, holding null, first.
+JsonValue* StepToMember(JsonValue& v, std::string_view name, int level, Rollback* changes,
                         JXJsonAllocator& allocator) {
   if (name.size() > kMaxStringLength) return nullptr;
   const auto length = static_cast<rapidjson::SizeType>(name.size());
-  if (creating && !v.IsObject()) {
+  if (changes != nullptr && !v.IsObject()) {
     if (!MayNestBelow(level)) return nullptr;
-    v.SetObject();
+    changes->Replace(v, rapidjson::kObjectType);
   }
   if (!v.IsObject()) return nullptr;
   const JsonValue key(rapidjson::StringRef(name.data(), length));
   const auto member = v.FindMember(key);
   if (member != v.MemberEnd()) return &member->value;
-  if (!creating) return nullptr;
+  if (changes == nullptr) return nullptr;
+  changes->Grow(v);
   v.AddMember(JsonValue(name.data(), length, allocator), JsonValue(), allocator);
   return &(v.MemberEnd() - 1)->value;
 }
@@ -177,11 +237,14 @@ int32_t IndexOf(std::string_view text) {
 // Resolves `path` in `h` and applies `operation` to the value it reaches.
 // Strings met with elements left are walked as embedded documents and
 // written back afterwards, innermost first; the walk keeps them in a list on
-// the heap rather than recursing.
+// the heap rather than recursing. A walk that fails writes nothing back and
+// takes back what it created, so the document stays as it was.
 bool Walk(jx_json_t h, const char* path, bool creating, Operation operation) {
   if (h == nullptr) return false;
   PathReader reader(path != nullptr ? path : "");
   std::forward_list<EmbeddedDocument> embedded;  // innermost first
+  Rollback changes;  // declared after `embedded`: undone before those documents go
+  Rollback* const creation = creating ? &changes : nullptr;
   JsonValue* v = &h->root;
   int level = 0;
   bool ok;
@@ -195,19 +258,19 @@ bool Walk(jx_json_t h, const char* path, bool creating, Operation operation) {
       break;
     }
     if (v->IsString()) {
-      EmbeddedDocument& inner = embedded.emplace_front(v);
-      inner.parsed = ParseJson(v->GetString(), &inner.root, nullptr);
-      v = &inner.root;
+      v = Enter(&embedded, v);
       level = 0;
       continue;
     }
     v = reader.kind() == ':'
-            ? StepToIndex(*v, IndexOf(reader.name()), creating, level, h->allocator)
-            : StepToMember(*v, reader.name(), creating, level, h->allocator);
+            ? StepToIndex(*v, IndexOf(reader.name()), level, creation, h->allocator)
+            : StepToMember(*v, reader.name(), level, creation, h->allocator);
     ++level;
     reader.Advance();
   }
-  for (EmbeddedDocument& inner : embedded) ok = WriteBack(inner, h->allocator) && ok;
+  // Only the outermost write touches `h`, and it comes last.
+  for (EmbeddedDocument& inner : embedded) ok = ok && WriteBack(inner, h->allocator);
+  if (ok) changes.Keep();
   return ok;
 }
 
