@@ -73,9 +73,11 @@ std::string FolderArgument(const std::string& text) {
 
 Outcome RunVerify(const std::string& text) {
   Outcome outcome = StartOnFolder("verify", text);
-  if (outcome.error.empty() && !jx_file_exist((outcome.folder + kManifestName).c_str())) {
+  QZCheckManifestReader manifest;
+  if (outcome.error.empty() && !manifest.Open(outcome.folder)) {
     // The check itself passes such a folder; asked about one folder, say so.
-    outcome.error = outcome.folder + kManifestName + ": no manifest to verify against";
+    outcome.error =
+        outcome.folder + kManifestName + ": no manifest to verify against (or not a plain file)";
   }
   if (!outcome.error.empty()) return outcome;
   WarnOfEntriesOutside(outcome.folder);

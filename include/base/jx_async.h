@@ -11,7 +11,8 @@
 //   has passed, and runs later when its thread is busy. Delays are measured
 //   on the monotonic tick clock (jx_clock_tick_milliseconds), so setting the
 //   wall clock does not move them. Delays above 2147483647 ms (about 24.8
-//   days) are cut to that.
+//   days) are cut to that, so that no delay a caller passes can overflow the
+//   clock arithmetic or the wait of the host's thread.
 // - The callback record is copied at the call; whatever `user_data` points to
 //   must stay valid until the task has run or has been discarded by a stop.
 // - A null callback, or one whose `func` is null, is a task that does
