@@ -168,31 +168,39 @@ TEST(CheckUnderLoad, AQuarterGigabyteLineIsCutInBoundedMemoryAndTheNextLineIsRea
 }
 
 // Another program swaps a listed file for a FIFO that a writer holds open,
-// and back, while the check runs again and again: a file tested by name and
-// then opened could turn into the FIFO in between and block the read.
+// and back, by renames, while the check runs again and again: a file tested
+// by name and then opened could turn into the FIFO in between and block the
+// read for ever.
 TEST(CheckUnderLoad, AListedFileSwappedForAHeldPipeNeverHoldsTheCheck) {
   TempDir version;
   WriteVersion(version.path(), {{"f", "content"}});
   if (!jx::test::MakeFifo(version / "probe")) GTEST_SKIP() << "no FIFOs here";
-  const std::string path = version / "f";
-  std::atomic<bool> done{false};
-  std::vector<std::unique_ptr<std::fstream>> writers;  // held until the end
+  constexpr int kSwaps = 400;  // each held pipe takes a descriptor
+  std::vector<std::unique_ptr<std::fstream>> writers;
+  for (int i = 0; i < kSwaps; ++i) {
+    const std::string pipe = version / ("pipe" + std::to_string(i));
+    ASSERT_TRUE(jx::test::MakeFifo(pipe));
+    // Read and write: opening does not wait for a reader.
+    writers.push_back(std::make_unique<std::fstream>(std::filesystem::u8path(pipe),
+                                                     std::ios::in | std::ios::out));
+    WriteFile(version / ("file" + std::to_string(i)), "content");
+  }
+  std::atomic<bool> swapping{true};
   std::thread swapper([&] {
-    while (!done && writers.size() < 2000) {
-      jx_file_remove(path.c_str());
-      jx::test::MakeFifo(path);
-      // Read and write: opening does not wait for a reader.
-      writers.push_back(std::make_unique<std::fstream>(std::filesystem::u8path(path),
-                                                       std::ios::in | std::ios::out));
-      jx_file_remove(path.c_str());
-      WriteFile(path, "content");
+    for (int i = 0; i < kSwaps; ++i) {
+      std::filesystem::rename(std::filesystem::u8path(version / ("pipe" + std::to_string(i))),
+                              std::filesystem::u8path(version / "f"));
+      std::filesystem::rename(std::filesystem::u8path(version / ("file" + std::to_string(i))),
+                              std::filesystem::u8path(version / "f"));
     }
+    swapping = false;
   });
-  for (int i = 0; i < 300; ++i) {
+  int checks = 0;
+  while (swapping || checks == 0) {
     const int code = QZCheckVersionFilesMD5Check(version.path(), QZCheckRecheckFn()).code;
     ASSERT_TRUE(code == QZ_CHECK_OK || code == QZ_CHECK_FILES_MISMATCH);
+    ++checks;
   }
-  done = true;
   swapper.join();
 }
 
