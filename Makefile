@@ -2,7 +2,9 @@
 #   make demo   builds mird-check and runs the product's check on the sample installation
 #   make test   installs what is missing, builds every target and runs every test
 # Other targets: bench (benchmarks), bench-verify (mird-check against md5sum on
-# a generated tree), fuzz (every fuzz target for FUZZ_SECONDS), format, clean.
+# a generated tree), fuzz (every fuzz target for FUZZ_SECONDS), mutants (the
+# mutation run: MUTANTS=smoke for the sample every test run checks, MUTANTS=id,id
+# for some, WINDOWS=1 for the Windows half under Wine), format, clean.
 SHELL := /bin/bash
 .SHELLFLAGS := -eu -o pipefail -c
 JOBS ?= $(shell nproc)
@@ -17,12 +19,13 @@ NATIVE_PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev
 FUZZ_SECONDS ?= 600
 BENCH_VERIFY_PACKAGES := hyperfine time
 BENCH_PACKAGES := libspdlog-dev
+MUTANT_PACKAGES := python3
 
 TEST_PRESETS := native asan-ubsan tsan fuzz mingw-x64 mingw-i686
 # Fuzz targets each take one core for their whole smoke time: run them side by side.
 CTEST_ARGS_fuzz := -j$(JOBS)
 
-.PHONY: demo test deps deps-native bench bench-verify fuzz format clean \
+.PHONY: demo test deps deps-native bench bench-verify fuzz mutants format clean \
         $(addprefix test-,$(TEST_PRESETS))
 
 demo: deps-native
@@ -32,6 +35,9 @@ demo: deps-native
 
 test: deps
 	@for preset in $(TEST_PRESETS); do $(MAKE) --no-print-directory test-$$preset || exit 1; done
+	@# The mutation sample edits sources: it runs on a clean tree only (always in CI).
+	@if [[ -z "$$(git status --porcelain)" ]]; then $(MAKE) --no-print-directory mutants MUTANTS=smoke; \
+	 else echo "mutation sample skipped: the work tree has changes"; fi
 	@echo "make test: every target built and passed"
 
 $(addprefix test-,$(TEST_PRESETS)): test-%:
@@ -62,6 +68,10 @@ bench-verify: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j$(JOBS) --target mird-check
 	bench/verify_vs_md5sum.sh build/release/bin/mird-check
+
+mutants: deps
+	@$(MAKE) --no-print-directory install PACKAGES_WANTED="$(MUTANT_PACKAGES)"
+	tests/mutation/run_mutants.py --jobs $(JOBS) $(if $(MUTANTS),--only $(MUTANTS)) $(if $(WINDOWS),--windows)
 
 fuzz: deps
 	cmake --preset fuzz >/dev/null
