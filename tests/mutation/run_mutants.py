@@ -53,7 +53,7 @@ FAMILY_TESTS = {
 PLATFORM_FAMILY = {"os_file": "file", "os_folder": "folder", "os_system": "system",
                    "os_thread": "thread", "os_time": "time", "os_debug": "debug"}
 PLATFORM_FAMILIES = ("posix", "win")
-TEST_TIMEOUT_SECONDS = 120
+TEST_TIMEOUT_SECONDS = 60
 
 Mutant = collections.namedtuple("Mutant", "id family smoke file find replace models note line")
 
@@ -137,8 +137,10 @@ class Build:
         return run(command, self.log)
 
     def test(self, names=None, exclude=None):
+        # One failing test is enough to kill a mutant; stopping there spares
+        # the wait for other tests that a hanging mutant would time out too.
         command = ["ctest", "--test-dir", self.folder, "--timeout", str(TEST_TIMEOUT_SECONDS),
-                   "-j", str(self.jobs)]
+                   "-j", str(self.jobs), "--stop-on-failure"]
         if names:
             command += ["-R", "^(" + "|".join(names) + ")$"]
         if exclude:
