@@ -85,6 +85,27 @@ TEST(LogQueue, DiscardsTheBacklogAbove2048LinesAndWarnsAbove1024OnceTheTickPasse
       Has(lines[1025], ")JXAddLogForWrite][plog] warn: pay attention!! log items > 2048\n"));
 }
 
+// Callers on four threads append 4400 lines at the same moment, again and
+// again, past the warning and the discard: the queue always ends as a lone
+// caller would leave it, 1631 lines from the discard line on.
+TEST(LogQueue, KeepsTheBacklogRulesForCallersAppendingAtOnce) {
+  jx::LogContext log({}, kFakeClock);
+  fake_tick = 5000;
+  for (int round = 0; round < 50; ++round) {
+    std::atomic<bool> go{false};
+    std::vector<std::thread> callers;
+    for (int t = 0; t < 4; ++t) {
+      callers.emplace_back([&] {
+        while (!go) std::this_thread::yield();
+        for (int i = 0; i < 1100; ++i) log.JXAddLogForWrite("line\n");
+      });
+    }
+    go = true;
+    for (auto& caller : callers) caller.join();
+    ASSERT_EQ(Drain(log).size(), 1631u) << round;
+  }
+}
+
 // Callers on four threads; the writer catches up and goes idle between
 // rounds, so each round must wake it. Every line arrives whole.
 TEST(LogWriter, WritesEveryLineOfConcurrentCallersWhole) {
