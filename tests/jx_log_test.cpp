@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -104,37 +103,6 @@ TEST(LogQueue, KeepsTheBacklogRulesForCallersAppendingAtOnce) {
     for (auto& caller : callers) caller.join();
     ASSERT_EQ(Drain(log).size(), 1631u) << round;
   }
-}
-
-// Callers on four threads; the writer catches up and goes idle between
-// rounds, so each round must wake it. Every line arrives whole.
-TEST(LogWriter, WritesEveryLineOfConcurrentCallersWhole) {
-  jx::test::TempDir dir;
-  jx::LogSettings settings;
-  settings.folder = dir.path();
-  jx::LogContext log(settings);
-  std::thread writer([&log] { log.RunWriter(); });
-  std::string text;
-  for (size_t round = 1; round <= 3; ++round) {
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-      threads.emplace_back([&log] {
-        for (int i = 0; i < 250; ++i) log.Write(JX_LOG_WARN, "jx", "w", "whole line");
-      });  // a round stays below the backlog limits
-    }
-    for (auto& thread : threads) thread.join();
-    text = jx::test::WaitForFileContent(dir / "trace.app.blog", [round](const std::string& t) {
-      return static_cast<size_t>(std::count(t.begin(), t.end(), '\n')) >= round * 1000;
-    });
-  }
-  log.StopWriter();
-  writer.join();
-  size_t count = 0;
-  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; ++count) {
-    ASSERT_EQ(LogBody(text.substr(start, end - start)), "[W:0300][w][jx] whole line");
-    start = end + 1;
-  }
-  EXPECT_EQ(count, 3000u);
 }
 
 TEST(LogWriter, SleepsAfterEvery102MillisecondsOfWriting) {
