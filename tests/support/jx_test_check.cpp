@@ -17,14 +17,4 @@ void WriteVersion(const std::string& folder, const VersionFiles& files) {
   WriteFile(folder + "verify.md5.check", manifest);
 }
 
-void RecordOutcome(void* user, int code, const char* text1, const char* text2, const char* report) {
-  auto* outcome = static_cast<CheckOutcome*>(user);
-  ++outcome->calls;
-  outcome->user = user;
-  outcome->code = code;
-  outcome->text1 = text1;
-  outcome->text2 = text2;
-  outcome->report = report;
-}
-
 }  // namespace jx::test

@@ -1,5 +1,5 @@
 // Shared test helpers for the version check: version folders with their
-// manifest and the outcome the check's callback receives.
+// manifest.
 #ifndef JX_TESTS_SUPPORT_JX_TEST_CHECK_H_
 #define JX_TESTS_SUPPORT_JX_TEST_CHECK_H_
 
@@ -17,17 +17,6 @@ std::string ManifestLine(const std::string& path, const std::string& content);
 
 // Writes `files` into the "/"-terminated `folder` with a manifest listing them.
 void WriteVersion(const std::string& folder, const VersionFiles& files);
-
-// What the check's callback was handed, filled in by RecordOutcome.
-struct CheckOutcome {
-  int calls = 0;
-  void* user = nullptr;
-  int code = -1;
-  std::string text1, text2, report;
-};
-
-// A check callback whose `user` is a CheckOutcome.
-void RecordOutcome(void* user, int code, const char* text1, const char* text2, const char* report);
 
 }  // namespace jx::test
 
