@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "support/jx_test_support.h"
 
@@ -94,7 +97,18 @@ TEST(FilePaths, AFifoNeverBlocksAndABrokenLinkIsAFile) {
   ASSERT_TRUE(jx::test::MakeFifo(dir / "pipe"));
   jx_file_t file = jx_file_open((dir / "pipe").c_str(), "rb");  // no writer: must not hang
   char buffer[4];
-  EXPECT_EQ(jx_file_read(&file, buffer, 4), 0u);
+  std::atomic<bool> opened{false};
+  std::thread writer([&] {
+    jx_file_t out = jx_file_open((dir / "pipe").c_str(), "wb");
+    opened = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    jx_file_write(&out, "x", 1);
+    jx_file_close(&out);
+  });
+  while (!opened.load()) std::this_thread::yield();
+  EXPECT_EQ(jx_file_read(&file, buffer, 1), 1u);  // once open, reads wait for the writer
+  writer.join();
+  EXPECT_EQ(jx_file_read(&file, buffer, 4), 0u);  // no writer left
   EXPECT_TRUE(jx_file_close(&file));
   EXPECT_EQ(jx_file_open((dir / "pipe").c_str(), "wb"), nullptr);  // no reader
   ASSERT_TRUE(jx::test::MakeLink(dir / "broken", dir / "nowhere"));
