@@ -18,10 +18,7 @@ namespace jx::test {
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using TempFile = std::unique_ptr<std::FILE, FileCloser>;
+using TempFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 std::string ReadAll(std::FILE* file) {
   std::string content;
@@ -58,8 +55,8 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const std::vector<std::string>& environment) {
   ProcessResult result;
-  TempFile out(std::tmpfile());
-  TempFile err(std::tmpfile());
+  TempFile out(std::tmpfile(), &std::fclose);
+  TempFile err(std::tmpfile(), &std::fclose);
   if (!out || !err) return result;
 
   std::vector<std::string> argv_texts{program};

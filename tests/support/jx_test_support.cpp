@@ -17,10 +17,6 @@ namespace jx::test {
 
 namespace fs = std::filesystem;
 
-namespace {
-fs::path FromUtf8(const std::string& text) { return fs::u8path(text); }
-}  // namespace
-
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
   const fs::path base =
@@ -34,32 +30,30 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
   std::error_code ignored;
-  fs::remove_all(FromUtf8(path_), ignored);
+  fs::remove_all(fs::u8path(path_), ignored);
 }
 
 void WriteFile(const std::string& path, const std::string& content) {
-  const fs::path target = FromUtf8(path);
+  const fs::path target = fs::u8path(path);
   if (target.has_parent_path()) fs::create_directories(target.parent_path());
   std::ofstream out(target, std::ios::binary);
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(FromUtf8(path), std::ios::binary);
+  std::ifstream in(fs::u8path(path), std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
 }
 
 std::string ReadTextFile(const std::string& path) {
-  std::string content = ReadFile(path);
-  if (!OnWindows()) return content;
-  std::string text;
-  for (size_t i = 0; i < content.size(); ++i) {
-    if (!(content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n')) {
-      text.push_back(content[i]);
-    }
+  std::string text = ReadFile(path);
+  size_t kept = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!OnWindows() || text.compare(i, 2, "\r\n") != 0) text[kept++] = text[i];
   }
+  text.resize(kept);
   return text;
 }
 
@@ -91,14 +85,11 @@ int64_t PeakResidentBytes() {
   // elsewhere the file is missing and the answer is -1.
   std::ifstream status("/proc/self/status");
   std::string word;
-  while (status >> word) {
-    if (word == "VmHWM:") {
-      int64_t kilobytes = -1;
-      status >> kilobytes;
-      return kilobytes < 0 ? -1 : kilobytes * 1024;
-    }
+  int64_t kilobytes = -1;
+  while (status >> word && word != "VmHWM:") {
   }
-  return -1;
+  status >> kilobytes;
+  return kilobytes < 0 ? -1 : kilobytes * 1024;
 }
 
 std::string Md5Of(const std::string& content) {
