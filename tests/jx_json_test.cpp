@@ -39,7 +39,6 @@ TEST(JsonDocument, RoundTripsCompactlyAndTakesBytesAsTheyAre) {
                          "\"s\\u0000t\\n\" ] ,\n \"b\" : { \"c\" : [ [ ] , { } ] } , "
                          "\"\\u00e9\" : 18446744073709551615 , \"\xff\" : \"\xc3\x28\" } ")),
             written);
-  EXPECT_EQ(JsonText(Doc(written)), written);
   EXPECT_EQ(JsonText(Doc("null")), "<none>");  // a null root cannot be written
 }
 

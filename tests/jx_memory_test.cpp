@@ -30,7 +30,10 @@ TEST(Memory, BlocksAndPoolPiecesFollowTheirRulesUnderThreadsToo) {
   jx_mem_pool_destory(pool);
   jx_mem_pool_destory(pool);  // a second destroy is ignored
   EXPECT_EQ(jx_mem_pool_malloc(pool, 10), jx_mem_pool_malloc(nullptr, 10));  // both null
+  jx_mem_pool_t other = jx_mem_pool_create(4096);  // a recycled handle goes to one owner
   pool = jx_mem_pool_create(4096);  // shared by threads, it hands out disjoint pieces
+  EXPECT_NE(pool, other);
+  jx_mem_pool_destory(other);
   std::vector<char*> pieces[4];
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
