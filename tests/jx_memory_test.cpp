@@ -38,7 +38,7 @@ TEST(Memory, BlocksAndPoolPiecesFollowTheirRulesUnderThreadsToo) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&, t] {
-      for (int i = 0; i < 2000; ++i) {
+      for (int i = 0; i < 20000; ++i) {  // long enough to overlap
         pieces[t].push_back(static_cast<char*>(std::memset(jx_mem_pool_malloc(pool, 13), t, 13)));
       }
     });
