@@ -274,6 +274,7 @@ def main():
         results.append((mutant, verdict, time.monotonic() - begun))
         print(f"{mutant.id:<6} {verdict:<10} {time.monotonic() - begun:5.0f}s  {place(mutant)}",
               flush=True)
+    build.build()  # leaves the binaries of the code as it is, not of the last mutant
     report(results, time.monotonic() - started)
     stale = any(v == "stale" for _, v, _ in results)
     escaped = args.only == "smoke" and any(v != "killed" for _, v, _ in results)
