@@ -54,21 +54,27 @@ struct Worker {
   std::weak_ptr<jx::AsyncLoop> loop;
 };
 
-// Occupies a worker with a task that waits until released.
+// Occupies a worker with a task that waits until released. The blocker
+// outlives its task: it is not destroyed before the task has finished.
 struct Blocker {
+  enum State { kPosted, kRunning, kReleased, kFinished };
   explicit Blocker(Worker& worker) {
     EXPECT_TRUE(worker.Post(&task));
-    started.get_future().wait();
+    while (state.load() == kPosted) jx_sleep_for(1);
   }
-  ~Blocker() { Release(); }
+  ~Blocker() {
+    Release();
+    while (state.load() != kFinished) jx_sleep_for(1);
+  }
   void Release() {
-    if (!released.exchange(true)) release.set_value();
+    int running = kRunning;
+    state.compare_exchange_strong(running, kReleased);
   }
-  std::promise<void> started, release;
-  std::atomic<bool> released{false};
+  std::atomic<int> state{kPosted};
   Task task = [this] {
-    started.set_value();
-    release.get_future().wait();
+    state = kRunning;
+    while (state.load() != kReleased) jx_sleep_for(1);
+    state = kFinished;
   };
 };
 
