@@ -57,9 +57,10 @@ bool WriteWholeFile(const std::string& path, const std::function<bool(std::FILE*
   return written;
 }
 
-ScopedFile OpenPlainFile(const std::string& path, os::PathInfo* info) {
+ScopedFile OpenPlainFile(const std::string& path, os::PathInfo* info, const char* mode,
+                         os::OpenRule rule) {
   if (path.empty()) return nullptr;
-  ScopedFile file(os::OpenFile(path, "rb"));
+  ScopedFile file(os::OpenFile(path, mode, rule));
   if (file != nullptr && (!os::StatOpenFile(file.get(), info) || !info->is_regular)) file.reset();
   return file;
 }

@@ -35,7 +35,10 @@ bool RemoveFileAt(const std::string& path);
 // the opened handle, so the entry cannot be swapped for a FIFO or device (which
 // could block a read or never end) in between. Fills `info` from the handle.
 // Null when the file cannot be opened or is not a plain file.
-ScopedFile OpenPlainFile(const std::string& path, os::PathInfo* info);
+// `mode` and `rule` are those of os::OpenFile (the log appends, never through
+// a link).
+ScopedFile OpenPlainFile(const std::string& path, os::PathInfo* info, const char* mode = "rb",
+                         os::OpenRule rule = os::OpenRule::kFollowLinks);
 
 // Streams the rest of `source` into `target`: the byte count, or -1 after a
 // read or write error.

@@ -44,10 +44,8 @@ bool CopyToBackup(const std::string& log_path, const std::string& backup) {
 // reached through a link: a link could make the log append to any file the
 // process may write, and a FIFO could block the writer.
 jx_file_t OpenLogFile(const std::string& path) {
-  ScopedFile file(os::OpenFile(path, "a+", os::OpenRule::kNoFinalLink));
   os::PathInfo info{};
-  if (file != nullptr && (!os::StatOpenFile(file.get(), &info) || !info.is_regular)) file.reset();
-  return file.release();
+  return OpenPlainFile(path, &info, "a+", os::OpenRule::kNoFinalLink).release();
 }
 
 }  // namespace
