@@ -4,7 +4,8 @@ tests of the mutant's family first and every other test only if those pass,
 then restores the file. Prints, per family, the mutants killed and the ones
 that survived with their place.
 
-Usage: run_mutants.py [--windows] [--only IDS|smoke] [--catalogue FILE] [--jobs N]
+Usage: run_mutants.py [--windows] [--only IDS|smoke] [--matrix FILE] [--catalogue FILE]
+                      [--jobs N]
 
   --windows   the Windows half: builds with MinGW and runs the tests under Wine
               (the family "win"); without it every other family, natively
@@ -12,6 +13,10 @@ Usage: run_mutants.py [--windows] [--only IDS|smoke] [--catalogue FILE] [--jobs 
               marked in the catalogue, every one of which must be killed
   --list      parse and check the catalogue (each find text occurs exactly
               once in its file) without building anything
+  --matrix    run every test program against every mutant, to the end, and
+              write to FILE which tests kill which mutants: the measure of
+              what each test is worth (a test that kills nothing alone is a
+              candidate for removal). Slower than a plain run.
 
 Exit status: 0 when the run finished (and, with --only smoke, every mutant was
 killed); 1 when a smoke mutant survived or a mutant is stale; 2 on a usage
@@ -20,6 +25,8 @@ error, a dirty work tree or a suite that fails before any mutant is applied.
 
 import argparse
 import collections
+import concurrent.futures
+import json
 import os
 import re
 import subprocess
@@ -148,6 +155,64 @@ class Build:
         env = dict(os.environ, WINEDEBUG="-all")
         return run(command, self.log, env=env)
 
+    def programs(self):
+        """Each test's name, command and working folder, as ctest would run it."""
+        listing = subprocess.run(["ctest", "--test-dir", self.folder, "--show-only=json-v1"],
+                                 capture_output=True, text=True, check=True)
+        tests = []
+        for test in json.loads(listing.stdout)["tests"]:
+            folder = next((p["value"] for p in test.get("properties", [])
+                           if p["name"] == "WORKING_DIRECTORY"), self.folder)
+            tests.append((test["name"], test["command"], folder))
+        return tests
+
+    def listed_tests(self, program):
+        """The GoogleTest tests of one program ("Suite.Test"), or its name."""
+        name, command, folder = program
+        try:
+            listing = subprocess.run(command + ["--gtest_list_tests"], cwd=folder,
+                                     capture_output=True, text=True, timeout=60,
+                                     env=dict(os.environ, WINEDEBUG="-all")).stdout
+        except subprocess.TimeoutExpired:
+            listing = ""
+        tests, suite = [], None
+        for line in listing.splitlines():
+            if not line.strip() or line.startswith("Running main()"):
+                continue
+            if not line.startswith(" "):
+                suite = line.split()[0]
+            elif suite:
+                tests.append(suite + line.split()[0])
+        return tests or [name]
+
+    def failures(self, program):
+        """The names of the tests of one program that fail: "Suite.Test" for a
+        GoogleTest test, the program's name for a failure outside any test."""
+        name, command, folder = program
+        env = dict(os.environ, WINEDEBUG="-all")
+        try:
+            done = subprocess.run(command, cwd=folder, env=env, capture_output=True,
+                                  timeout=TEST_TIMEOUT_SECONDS, errors="replace")
+            output, status = done.stdout + done.stderr, done.returncode
+        except subprocess.TimeoutExpired as timeout:
+            output, status = timeout.stdout or "", None
+            if isinstance(output, bytes):
+                output = output.decode(errors="replace")
+        failed, running = set(), None
+        for line in output.splitlines():
+            if line.startswith("[ RUN      ] "):
+                running = line[13:].strip()
+            elif line.startswith(("[       OK ] ", "[  SKIPPED ] ")):
+                running = None
+            elif line.startswith("[  FAILED  ] ") and running:
+                failed.add(running)
+                running = None
+        if running:  # crashed or hung inside this test
+            failed.add(running)
+        if status != 0 and not failed:
+            failed.add(name)
+        return failed
+
 
 def applies(mutant):
     path = os.path.join(ROOT, mutant.file)
@@ -202,6 +267,40 @@ def judge(mutant, build):
         restore(mutant, original)
 
 
+def matrix_row(mutant, build, programs):
+    """The tests that fail under `mutant`, or a verdict other than a kill."""
+    original = apply(mutant)
+    if original is None:
+        return "stale", set()
+    try:
+        if not build.build():
+            return "no-compile", set()
+        with concurrent.futures.ThreadPoolExecutor(build.jobs) as pool:
+            failed = set().union(*pool.map(build.failures, programs))
+        return ("killed" if failed else "survived"), failed
+    finally:
+        restore(mutant, original)
+
+
+def write_matrix(path, rows, programs, build):
+    """Per test the mutants it kills, marking those it alone kills with "!";
+    then the tests that kill nothing."""
+    killers = collections.defaultdict(set)
+    for mutant, (_, failed) in rows.items():
+        for test in failed:
+            killers[test].add(mutant)
+    every_test = set()
+    for program in programs:
+        every_test.update(build.listed_tests(program))
+    with open(path, "w", encoding="utf-8") as out:
+        out.write("# test<TAB>mutants it kills (! = no other test kills it)\n")
+        for test in sorted(killers):
+            marks = [m + ("!" if rows[m][1] == {test} else "") for m in sorted(killers[test])]
+            out.write(f"{test}\t{' '.join(marks)}\n")
+        for test in sorted(every_test - set(killers)):
+            out.write(f"{test}\t-\n")
+
+
 def work_tree_is_clean():
     status = subprocess.run(["git", "status", "--porcelain"], cwd=ROOT, capture_output=True,
                             text=True, check=True)
@@ -246,6 +345,7 @@ def main():
     parser.add_argument("--catalogue", default=CATALOGUE)
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
     parser.add_argument("--list", action="store_true")
+    parser.add_argument("--matrix", metavar="FILE")
     args = parser.parse_args()
 
     mutants = parse_catalogue(args.catalogue)
@@ -267,14 +367,21 @@ def main():
     if not (build.configure() and build.build() and build.test()):
         print("run_mutants: the suite fails before any mutant is applied")
         return 2
-    started, results = time.monotonic(), []
+    started, results, rows = time.monotonic(), [], {}
+    programs = build.programs() if args.matrix else []
     for mutant in chosen:
         begun = time.monotonic()
-        verdict = judge(mutant, build)
+        if args.matrix:
+            rows[mutant.id] = matrix_row(mutant, build, programs)
+            verdict = rows[mutant.id][0]
+        else:
+            verdict = judge(mutant, build)
         results.append((mutant, verdict, time.monotonic() - begun))
         print(f"{mutant.id:<6} {verdict:<10} {time.monotonic() - begun:5.0f}s  {place(mutant)}",
               flush=True)
     build.build()  # leaves the binaries of the code as it is, not of the last mutant
+    if args.matrix:
+        write_matrix(args.matrix, rows, programs, build)
     report(results, time.monotonic() - started)
     stale = any(v == "stale" for _, v, _ in results)
     escaped = args.only == "smoke" and any(v != "killed" for _, v, _ in results)
