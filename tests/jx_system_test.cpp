@@ -6,11 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include "base/jx_file.h"
 #include "base/jx_text.h"
 #include "base/jx_thread.h"
 #include "base/jx_time.h"
-#include "support/jx_test_support.h"
 #include "support/jx_test_text.h"
 
 #ifndef _WIN32
@@ -40,21 +38,6 @@ TEST(SystemText, MissingOutputsGiveFalseAndFoldersEndInOneSlash) {
     EXPECT_EQ(path, jx::FixPathText(path));
     EXPECT_EQ(path.find("/?") != std::string::npos, getter != jx_get_path_file_current_exe) << path;
   }
-}
-
-TEST(SystemText, WorkingFolderFollowsTheLastSuccessfulChange) {
-  const std::string original = TextOf(jx_get_current_work_path);
-  jx::test::TempDir dir;
-  jx::test::WriteFile(dir / "marker.txt", "x");
-  jx_set_current_work_path(dir.path().c_str());
-  const std::string changed = TextOf(jx_get_current_work_path);
-  for (const char* ignored : {static_cast<const char*>(nullptr), "", "missing"}) {
-    jx_set_current_work_path(ignored);
-  }
-  EXPECT_TRUE(jx_file_exist("marker.txt") && changed.back() != '/');
-  EXPECT_EQ(TextOf(jx_get_current_work_path), changed);
-  jx_set_current_work_path(original.c_str());
-  EXPECT_EQ(TextOf(jx_get_current_work_path), original);
 }
 
 TEST(Processes, MemoryIsInMebibytesAndIdsOfNoProcessAreRefused) {

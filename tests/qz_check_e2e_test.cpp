@@ -26,13 +26,10 @@ bool Holds(const std::string& text, const std::string& part) {
 
 class Tool : public ::testing::Test {
  protected:
-  // Runs the tool with the temporary home folder as the user's profile; the
-  // console's CR LF line ends read as LF.
+  // Runs the tool; the console's CR LF line ends read as LF.
   ProcessResult Run(const std::vector<std::string>& arguments) const {
     const std::string tool = QZCheckVersionSelector().GetExeFolder() + "mird-check";
-    ProcessResult result =
-        jx::test::RunProcess(tool + (OnWindows() ? ".exe" : ""), arguments,
-                             {"HOME=" + home_, "XDG_CONFIG_HOME=" + home_ + ".config/"});
+    ProcessResult result = jx::test::RunProcess(tool + (OnWindows() ? ".exe" : ""), arguments);
     for (std::string* text : {&result.out, &result.err}) {
       for (size_t at; (at = text->find("\r\n")) != std::string::npos;) text->erase(at, 1);
     }
@@ -40,7 +37,6 @@ class Tool : public ::testing::Test {
   }
 
   jx::test::TempDir dir_;
-  const std::string home_ = dir_ / "home/";
   const std::string root_ = dir_ / "install/";
   const std::string version_ = root_ + "1.0.0.0/";
 };

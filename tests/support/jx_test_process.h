@@ -17,11 +17,9 @@ struct ProcessResult {
 };
 
 // Runs the program at the UTF-8 path `program` with `arguments` (argument 0
-// is added), waits for it to end and returns what it wrote. Its environment
-// is this process's with each "NAME=value" of `environment` set. Standard
-// input reads nothing.
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::vector<std::string>& environment = {});
+// is added) and this process's environment, waits for it to end and returns
+// what it wrote. Standard input reads nothing.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments);
 
 // Runs `body` in a copy of this process (fork) and waits for the copy to end,
 // however it ends. False where the system has no fork (Windows).

@@ -29,20 +29,6 @@ std::string ReadAll(std::FILE* file) {
   return content;
 }
 
-std::string NameOf(const std::string& entry) { return entry.substr(0, entry.find('=')); }
-
-// This process's environment with `changes` applied.
-std::vector<std::string> Environment(const std::vector<std::string>& changes) {
-  std::vector<std::string> result;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    bool changed = false;
-    for (const std::string& change : changes) changed |= NameOf(change) == NameOf(*entry);
-    if (!changed) result.emplace_back(*entry);
-  }
-  result.insert(result.end(), changes.begin(), changes.end());
-  return result;
-}
-
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
   std::vector<char*> pointers;
   for (std::string& text : texts) pointers.push_back(text.data());
@@ -52,8 +38,7 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 }  // namespace
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::vector<std::string>& environment) {
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments) {
   ProcessResult result;
   TempFile out(std::tmpfile(), &std::fclose);
   TempFile err(std::tmpfile(), &std::fclose);
@@ -61,9 +46,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
   std::vector<std::string> argv_texts{program};
   argv_texts.insert(argv_texts.end(), arguments.begin(), arguments.end());
-  std::vector<std::string> env_texts = Environment(environment);
   std::vector<char*> argv = Pointers(argv_texts);
-  std::vector<char*> envp = Pointers(env_texts);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -71,8 +54,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   posix_spawn_file_actions_adddup2(&actions, fileno(out.get()), 1);
   posix_spawn_file_actions_adddup2(&actions, fileno(err.get()), 2);
   pid_t pid = 0;
-  const int spawned =
-      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) return result;
 

@@ -1,8 +1,6 @@
 // Windows implementation of running a child process.
 #include <windows.h>
 
-#include <cwctype>
-
 #include "platform/win/win_text.h"
 #include "support/jx_test_process.h"
 
@@ -61,34 +59,9 @@ std::wstring Quoted(const std::wstring& argument) {
   return quoted + L"\"";
 }
 
-std::wstring UpperName(const std::wstring& entry) {
-  std::wstring name = entry.substr(0, entry.find(L'=', 1));
-  for (wchar_t& c : name) c = static_cast<wchar_t>(std::towupper(c));
-  return name;
-}
-
-// This process's environment block with `changes` applied.
-std::wstring EnvironmentBlock(const std::vector<std::string>& changes) {
-  std::vector<std::wstring> wide_changes;
-  for (const std::string& change : changes) wide_changes.push_back(jx::os::ToWide(change));
-  std::wstring block;
-  wchar_t* strings = GetEnvironmentStringsW();
-  for (const wchar_t* entry = strings; *entry != L'\0'; entry += wcslen(entry) + 1) {
-    bool changed = false;
-    for (const std::wstring& change : wide_changes)
-      changed |= UpperName(change) == UpperName(entry);
-    if (!changed) block.append(entry).push_back(L'\0');
-  }
-  FreeEnvironmentStringsW(strings);
-  for (const std::wstring& change : wide_changes) block.append(change).push_back(L'\0');
-  block.push_back(L'\0');
-  return block;
-}
-
 }  // namespace
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::vector<std::string>& environment) {
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments) {
   ProcessResult result;
   Handle out{OutputFile()};
   Handle err{OutputFile()};
@@ -103,7 +76,6 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   for (const std::string& argument : arguments) {
     command_line += L" " + Quoted(jx::os::ToWide(argument));
   }
-  std::wstring block = EnvironmentBlock(environment);
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
@@ -113,8 +85,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   startup.hStdError = err.value;
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(wide_program.c_str(), command_line.data(), nullptr, nullptr, TRUE,
-                      CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, block.data(), nullptr,
-                      &startup, &process)) {
+                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
     return result;
   }
   Handle process_handle{process.hProcess};
