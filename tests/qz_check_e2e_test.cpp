@@ -8,6 +8,7 @@
 
 #include "base/jx_file.h"
 #include "base/jx_folder.h"
+#include "base/jx_system.h"
 #include "qz_check_trelm_version.h"
 #include "support/jx_test_check.h"
 #include "support/jx_test_process.h"
@@ -26,10 +27,12 @@ bool Holds(const std::string& text, const std::string& part) {
 
 class Tool : public ::testing::Test {
  protected:
+  static std::string Program() {
+    return QZCheckVersionSelector().GetExeFolder() + "mird-check" + (OnWindows() ? ".exe" : "");
+  }
   // Runs the tool; the console's CR LF line ends read as LF.
   ProcessResult Run(const std::vector<std::string>& arguments) const {
-    const std::string tool = QZCheckVersionSelector().GetExeFolder() + "mird-check";
-    ProcessResult result = jx::test::RunProcess(tool + (OnWindows() ? ".exe" : ""), arguments);
+    ProcessResult result = jx::test::RunProcess(Program(), arguments);
     for (std::string* text : {&result.out, &result.err}) {
       for (size_t at; (at = text->find("\r\n")) != std::string::npos;) text->erase(at, 1);
     }
@@ -130,6 +133,18 @@ TEST_F(Tool, RejectsWrongUsageWithStatusTwo) {
   EXPECT_EQ(Run({"--json", "bogus"}).out,
             "{\"error\":\"unknown command bogus (see mird-check --help)\"}\n");
   EXPECT_EQ(Run({"verify", "--help"}).out.rfind("usage: mird-check", 0), 0u);
+}
+
+// The library's own launch hands each argument over whole, blanks included.
+TEST_F(Tool, LaunchedThroughTheLibraryGetsEveryArgumentWhole) {
+  const std::string folder = root_ + "a version/";
+  WriteFile(folder + "f.txt", "f");
+  const std::string program = Program();
+  const char* args[] = {program.c_str(), "manifest", folder.c_str()};
+  ASSERT_GT(jx_process_launch(3, args), 0);
+  EXPECT_EQ(jx::test::WaitForFileContent(folder + "verify.md5.check",
+                                         [](const std::string& text) { return !text.empty(); }),
+            ManifestLine("f.txt", "f"));
 }
 
 }  // namespace
