@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "base/jx_folder.h"
 #include "support/jx_test_support.h"
 
 namespace {
@@ -89,6 +90,10 @@ TEST(FilePaths, ExistRemoveInfoAndNamedFilesTellFilesFromFolders) {
   EXPECT_EQ(jx_name_file_read(nullptr, buffer, 3) + jx_name_file_append("", "x", 1), -2);
   EXPECT_TRUE(jx_file_remove(path.c_str()));
   EXPECT_FALSE(jx_file_exist(path.c_str()));
+  const std::string deep = dir / (std::string(120, 'd') + "/" + std::string(120, 'e') + "/f.txt");
+  ASSERT_TRUE(jx_folder_recursive_create(deep.substr(0, deep.size() - 5).c_str()));
+  EXPECT_EQ(jx_name_file_write(deep.c_str(), "long", 4), 4);  // past the classic 260 units
+  EXPECT_EQ(ReadFile(deep), "long");
 }
 
 #ifndef _WIN32
