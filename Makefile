@@ -4,7 +4,8 @@
 # Other targets: bench (benchmarks), bench-verify (mird-check against md5sum on
 # a generated tree), fuzz (every fuzz target for FUZZ_SECONDS), mutants (the
 # mutation run: MUTANTS=smoke for the sample every test run checks, MUTANTS=id,id
-# for some, WINDOWS=1 for the Windows half under Wine), format, clean.
+# for some, WINDOWS=1 for the Windows half under Wine, MATRIX=FILE for which test kills
+# which mutant), format, clean.
 SHELL := /bin/bash
 .SHELLFLAGS := -eu -o pipefail -c
 JOBS ?= $(shell nproc)
@@ -71,7 +72,8 @@ bench-verify: deps
 
 mutants: deps
 	@$(MAKE) --no-print-directory install PACKAGES_WANTED="$(MUTANT_PACKAGES)"
-	tests/mutation/run_mutants.py --jobs $(JOBS) $(if $(MUTANTS),--only $(MUTANTS)) $(if $(WINDOWS),--windows)
+	tests/mutation/run_mutants.py --jobs $(JOBS) $(if $(MUTANTS),--only $(MUTANTS)) $(if $(WINDOWS),--windows) \
+	  $(if $(MATRIX),--matrix $(abspath $(MATRIX)))
 
 fuzz: deps
 	cmake --preset fuzz >/dev/null
