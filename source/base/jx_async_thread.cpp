@@ -13,6 +13,7 @@
 #include "base/jx_plog.h"
 #include "base/jx_thread.h"
 #include "base/jx_time.h"
+#include "platform/jx_os.h"
 
 namespace jx {
 
@@ -127,6 +128,7 @@ extern "C" {
 int64_t jx_thread_start(const char* name) {
   return jx::Guarded(int64_t{0}, [&] {
     const auto published = std::make_shared<std::atomic<int64_t>>(0);  // thread ids are never 0
+    jx::os::KeepLibraryLoaded();
     std::thread(jx::RunWorker, jx::TextOrEmpty(name), published).detach();
     int64_t id;
     while ((id = published->load()) == 0) jx_this_thread_yield();

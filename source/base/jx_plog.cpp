@@ -18,6 +18,7 @@
 #include "base/jx_string.h"
 #include "base/jx_text.h"
 #include "base/jx_thread.h"
+#include "platform/jx_os.h"
 
 namespace jx {
 
@@ -297,6 +298,7 @@ void SetUpProcessLog(const char* folder, const char* module, int default_level) 
   LogContext* installed = log.get();
   InstallLog(std::move(log));
   // Returns once the writer runs; it is never joined.
+  os::KeepLibraryLoaded();
   std::promise<void> started;
   std::future<void> running = started.get_future();
   std::thread([installed, started = std::move(started)]() mutable {

@@ -29,6 +29,11 @@ int64_t ThreadId();
 bool SetThreadName(const char* name);
 // Sleeps at least `milliseconds` (> 0).
 void SleepMilliseconds(int milliseconds);
+// Keeps this library in memory until the process ends, whatever the host
+// unloads: called before a thread of ours starts, since it runs the library's
+// code for as long as the process lives. The POSIX shared library is linked
+// to stay resident (-z nodelete), which leaves nothing to do at run time.
+void KeepLibraryLoaded();
 
 // --- files (os_file.cpp) ---
 // Paths arrive normalised and non-empty; modes arrive validated.

@@ -46,4 +46,6 @@ void SleepMilliseconds(int milliseconds) {
   }
 }
 
+void KeepLibraryLoaded() {}
+
 }  // namespace jx::os

@@ -63,4 +63,11 @@ bool SetThreadName(const char* name) {
 
 void SleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
+void KeepLibraryLoaded() {
+  // Pinning takes effect once; later calls cost one lookup.
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&KeepLibraryLoaded), &module);
+}
+
 }  // namespace jx::os
