@@ -247,6 +247,23 @@ TEST_F(Verification, PipesDevicesAndLinkLoopsAsFilesOrManifestNeverHang) {
   EXPECT_EQ(TakeMessages(), expected);
 }
 
+// On Windows these names open devices wherever they are; a device read as an
+// empty file would pass as intact. Elsewhere they are missing files.
+TEST_F(Verification, ListedDeviceNamesAreNeverTakenForIntactFiles) {
+  const Lines names = {"NUL", "CON", "con.txt", "AUX", "COM1", "sub/nul.md5"};
+  for (const std::string& name : names) manifest_ += Md5Of("") + " *./" + name + "\n";
+  const QZCheckResult result = Check();
+  Lines failed;
+  for (const std::string& message : TakeMessages()) {
+    if (message.rfind("file MD5 failed! -> ", 0) == 0) failed.push_back(message.substr(20));
+  }
+  for (const std::string& name : names) {
+    const bool reported = result.report.find('"' + name + '"') != std::string::npos;
+    const bool logged = std::find(failed.begin(), failed.end(), dir_ / name) != failed.end();
+    EXPECT_TRUE(reported || logged) << name;
+  }
+}
+
 TEST(CheckEntry, CallsBackOnceWithTextsThatAreNeverNull) {
   Lines calls;  // the code and the texts of each call, which must not be null
   mird_check(
