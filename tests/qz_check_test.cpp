@@ -264,6 +264,17 @@ TEST_F(Verification, ListedDeviceNamesAreNeverTakenForIntactFiles) {
   }
 }
 
+// Another program holds a byte-range lock: the bytes before it are digested
+// and the file counts as changed; with nothing before it, as unreadable.
+TEST_F(Verification, AFileLockedPartWayCountsAsChanged) {
+  const std::string content(300000, 'x');
+  for (const std::string name : {"locked late", "locked early"}) Add(name, content);
+  const auto late = jx::test::LockFileRange(dir_ / "locked late", 100000, 1 << 20);
+  const auto early = jx::test::LockFileRange(dir_ / "locked early", 0, 1 << 20);
+  if (late == nullptr || early == nullptr) GTEST_SKIP() << "locks here do not stop reads";
+  EXPECT_EQ(Check().report, "{\"fileLists\":[\"locked late\"]}");
+}
+
 TEST(CheckEntry, CallsBackOnceWithTextsThatAreNeverNull) {
   Lines calls;  // the code and the texts of each call, which must not be null
   mird_check(

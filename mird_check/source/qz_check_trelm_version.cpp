@@ -2,7 +2,9 @@
 // the entry point.
 #include "qz_check_trelm_version.h"
 
+#include <algorithm>
 #include <cinttypes>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -158,14 +160,22 @@ QZCheckFileDigest QZCheckDigestFile(const std::string& path, int32_t limit, uint
   if (info.size >= skip_size) return result;
   const uint64_t wanted = limit > 0 ? static_cast<uint64_t>(limit) : UINT64_MAX;
   constexpr uint32_t kPieceSize = 256 * 1024;
+  constexpr uint32_t kClassicPieceSize = 256;
+  uint32_t piece_size = kPieceSize;
   std::unique_ptr<char[]> piece(new char[kPieceSize]);
   jx_file_t file = opened.get();
   jx::Md5 md5;
   uint64_t total = 0;
   // A file that grows to the skip size while it is read gives no digest.
   while (total < wanted && total < skip_size) {
-    const auto ask = static_cast<uint32_t>(std::min<uint64_t>(kPieceSize, wanted - total));
+    const auto ask = static_cast<uint32_t>(std::min<uint64_t>(piece_size, wanted - total));
     const uint32_t got = jx_file_read(&file, piece.get(), ask);
+    if (got == 0 && piece_size != kClassicPieceSize && jx_file_error(&file)) {
+      // A locked range fails a whole read: go on in small reads up to it.
+      std::clearerr(file);
+      piece_size = kClassicPieceSize;
+      continue;
+    }
     if (got == 0) break;
     md5.Update(piece.get(), got);
     total += got;

@@ -119,7 +119,10 @@ struct QZCheckFileDigest {
 // cannot be swapped for a FIFO or device in between. No digest ("") when the
 // file cannot be opened, is not a plain file, is empty, or has `skip_size`
 // bytes or more (such a file is not read; one that grows to that size while
-// it is read gives no digest either).
+// it is read gives no digest either). A read that fails part way (another
+// program holds a byte-range lock) ends the content there, as the classic
+// 256-byte reads would: the digest is of the bytes before the failure, so the
+// file counts as changed, and with none before it there is no digest.
 QZCheckFileDigest QZCheckDigestFile(const std::string& path, int32_t limit, uint64_t skip_size);
 
 // The hex MD5 of the file's content (its first `limit` bytes when `limit` is

@@ -37,6 +37,8 @@ bool UseTemporaryProfile(const std::string& home) {
          setenv("XDG_DATA_HOME", (home + ".local/share").c_str(), 1) == 0;
 }
 
+std::shared_ptr<void> LockFileRange(const std::string&, int64_t, int64_t) { return nullptr; }
+
 bool OnWindows() { return false; }
 
 }  // namespace jx::test

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace jx::test {
@@ -60,6 +61,10 @@ bool MakeFifo(const std::string& path);
 // them, as the toolkit keeps them. False on Windows, where the shell ignores
 // the environment.
 bool UseTemporaryProfile(const std::string& home);
+// Locks `length` bytes of the file at the UTF-8 `path` from `offset` against
+// other handles until the result is dropped. Null where locks do not stop
+// reads (POSIX locks are advisory, and Wine does not enforce them).
+std::shared_ptr<void> LockFileRange(const std::string& path, int64_t offset, int64_t length);
 // The highest resident memory of this process so far in bytes, or -1 where
 // the system does not tell (Windows).
 int64_t PeakResidentBytes();
