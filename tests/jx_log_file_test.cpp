@@ -83,6 +83,20 @@ TEST_F(LogFileTest, BacksTheFullFileUpUnderTheLocalTimeAndWipesBackupsPastTheCou
   EXPECT_EQ(FilesIn(Backups()).size(), 1u);  // wiped, then the new one
 }
 
+// A viewer that keeps the log open without sharing deletion (Windows): the
+// log is emptied in place, and each rotation makes one backup.
+TEST_F(LogFileTest, AViewerHoldingTheLogOpenDoesNotStopItsRotation) {
+  jx::LogFile file(settings_, clock_);
+  Write(file, 1, 1);
+  const auto viewer = jx::test::HoldOpenForReading(LogPath());
+  ASSERT_NE(viewer, nullptr);
+  Write(file, 2, 6);  // the sixth rotates
+  ++fake_seconds;
+  Write(file, 7, 11);  // and the eleventh, a second later
+  EXPECT_EQ(ReadTextFile(LogPath()), Lines(11, 11));
+  EXPECT_EQ(FilesIn(Backups()).size(), 2u);
+}
+
 // Lines that cannot be written safely are dropped.
 TEST_F(LogFileTest, NeverWritesThroughALinkOrIntoAPipeNorBacksUpThroughALinkedFolder) {
   jx::LogFile file(settings_, clock_);

@@ -48,6 +48,14 @@ jx_file_t OpenLogFile(const std::string& path) {
   return OpenPlainFile(path, &info, "a+", os::OpenRule::kNoFinalLink).release();
 }
 
+// Empties the log file where it is: a reader that does not share deletion
+// (a log viewer on Windows) keeps the name from being deleted, and a log
+// that stayed full would be backed up again at every write.
+void EmptyLogFile(const std::string& path) {
+  os::PathInfo info{};
+  OpenPlainFile(path, &info, "wb", os::OpenRule::kNoFinalLink);
+}
+
 }  // namespace
 
 std::string LogModuleName(std::string_view module) {
@@ -107,7 +115,7 @@ void LogFile::Prepare() {
   if (file_ != nullptr && bytes_written_ >= settings_.rotate_bytes) {
     MakeLogBackup(folder, settings_.backup_count, file_name, clock_.wall_seconds());
     Close();
-    jx_file_remove(path.c_str());
+    if (!jx_file_remove(path.c_str())) EmptyLogFile(PreparePath(path.c_str()));
   }
   const std::string prepared = PreparePath(path.c_str());
   if (file_ == nullptr && !prepared.empty()) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -35,6 +36,13 @@ bool UseTemporaryProfile(const std::string& home) {
   return setenv("HOME", home.c_str(), 1) == 0 &&
          setenv("XDG_CONFIG_HOME", (home + ".config").c_str(), 1) == 0 &&
          setenv("XDG_DATA_HOME", (home + ".local/share").c_str(), 1) == 0;
+}
+
+std::shared_ptr<void> HoldOpenForReading(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return nullptr;
+  return std::shared_ptr<void>(file,
+                               [](void* held) { std::fclose(static_cast<std::FILE*>(held)); });
 }
 
 std::shared_ptr<void> LockFileRange(const std::string&, int64_t, int64_t) { return nullptr; }

@@ -34,6 +34,14 @@ bool MakeFifo(const std::string&) { return false; }
 
 bool UseTemporaryProfile(const std::string&) { return false; }
 
+std::shared_ptr<void> HoldOpenForReading(const std::string& path) {
+  const HANDLE file =
+      CreateFileW(fs::u8path(path).wstring().c_str(), GENERIC_READ,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  return std::shared_ptr<void>(file, [](void* handle) { CloseHandle(handle); });
+}
+
 std::shared_ptr<void> LockFileRange(const std::string& path, int64_t offset, int64_t length) {
   const HANDLE file =
       CreateFileW(fs::u8path(path).wstring().c_str(), GENERIC_READ | GENERIC_WRITE,

@@ -61,6 +61,10 @@ bool MakeFifo(const std::string& path);
 // them, as the toolkit keeps them. False on Windows, where the shell ignores
 // the environment.
 bool UseTemporaryProfile(const std::string& home);
+// Holds the file at the UTF-8 `path` open for reading, as a log viewer does,
+// until the result is dropped; on Windows without sharing deletion, so the
+// file cannot be deleted meanwhile. Null when it cannot be opened.
+std::shared_ptr<void> HoldOpenForReading(const std::string& path);
 // Locks `length` bytes of the file at the UTF-8 `path` from `offset` against
 // other handles until the result is dropped. Null where locks do not stop
 // reads (POSIX locks are advisory, and Wine does not enforce them).
