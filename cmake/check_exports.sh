@@ -10,13 +10,7 @@ library=$1 list=$2 include_dir=$3 objdump=${4:-}
 expected_c=$(grep -vE '^\s*(#|$|class )' "$list" | sort -u)
 classes=$(sed -n 's/^class //p' "$list")
 
-if [[ -n "$objdump" ]]; then
-  # PE export table: the name column follows "[Ordinal/Name Pointer] Table".
-  exported=$("$objdump" -p "$library" |
-    awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && NF==0{on=0} on{print $NF}' | sort -u)
-else
-  exported=$(nm -D --defined-only "$library" | awk '$2 ~ /^[TWDBRV]$/ {print $3}' | sort -u)
-fi
+exported=$(bash "$(dirname "$0")/exported_symbols.sh" "$library" "$objdump")
 
 status=0
 c_exported=$(grep -v '^_Z' <<<"$exported" || true)
