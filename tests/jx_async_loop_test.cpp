@@ -40,34 +40,6 @@ std::function<void()> Record(Ran* ran, const std::string& what) {
 
 int64_t Elapsed(int64_t start) { return jx_clock_tick_milliseconds() - start; }
 
-TEST(AsyncLoop, RunsPostsInOrderOnePerPassAndDueTasksBehindThem) {
-  auto loop = FakeClockLoop(1000);
-  Ran ran;
-  for (const char* name : {"a", "b"}) EXPECT_TRUE(loop->Post(Record(&ran, name), name));
-  loop->FetchTask2Run(false, 0);
-  EXPECT_EQ(ran, Ran{"a"});
-  EXPECT_TRUE(loop->Post(nullptr, ""));          // an empty task is skipped
-  loop->PostDelay(Record(&ran, "zero"), 0, "");  // a delay of zero or less is a plain post
-  loop->PostDelay(Record(&ran, "due 1300"), 300, "");
-  loop->PostDelay(Record(&ran, "due 1100"), 100, "");
-  loop->PostDelay(Record(&ran, "due last"), INT64_MAX, "");  // cut to the longest wait
-  fake_tick = 1099;
-  RunQueued(*loop);
-  EXPECT_EQ(ran, (Ran{"a", "b", "zero"}));  // never before its time
-  fake_tick = 1100;
-  loop->Post(Record(&ran, "x"), "");
-  RunQueued(*loop);
-  EXPECT_EQ(ran, (Ran{"a", "b", "zero", "x", "due 1100"}));
-  fake_tick = 1000 + AsyncLoop::kMaxDelay - 1;  // a busy owner only runs it later
-  RunQueued(*loop);
-  EXPECT_EQ(ran.back(), "due 1300");
-  EXPECT_TRUE(loop->HasDelayTask());
-  fake_tick = 1000 + AsyncLoop::kMaxDelay;
-  RunQueued(*loop);
-  EXPECT_EQ(ran.back(), "due last");
-  EXPECT_FALSE(loop->HasDelayTask() || loop->HasTask());
-}
-
 TEST(AsyncLoop, KeepsTheHeapOrderOverManyDueTimes) {
   auto loop = FakeClockLoop(0);
   Ran ran;
@@ -117,32 +89,6 @@ TEST(AsyncLoop, WaitsUpToTheMaximumTheNextDueTimeOrAPost) {
   EXPECT_TRUE(ran);
   loop->FetchTask2Run(false, 0);
   EXPECT_FALSE(ran);
-}
-
-TEST(AsyncLoop, StopReleasesQueuedTasksUnrunAndDropsLaterPosts) {
-  auto loop = FakeClockLoop(0);
-  Ran ran;
-  loop->Post(
-      [&] {
-        loop->Stop();
-        ran.push_back("running");  // a task that stops its loop finishes
-      },
-      "");
-  loop->Post(Record(&ran, "queued"), "");
-  loop->PostDelay(Record(&ran, "delayed"), 50, "");
-  std::weak_ptr<AsyncLoop> watch = loop;
-  EXPECT_FALSE(loop->IsStopped());
-  RunQueued(*loop);
-  EXPECT_TRUE(loop->IsStopped());
-  EXPECT_FALSE(loop->HasTask() || loop->HasDelayTask());
-  EXPECT_TRUE(loop->Post(Record(&ran, "late"), ""));
-  EXPECT_TRUE(loop->PostDelay(Record(&ran, "late delayed"), 5, ""));
-  EXPECT_FALSE(loop->HasTask());
-  fake_tick = 100;
-  loop->FetchTask2Run(true, 0);  // a stopped loop does not wait
-  EXPECT_EQ(ran, Ran{"running"});
-  loop.reset();
-  EXPECT_TRUE(watch.expired());  // no task kept it alive
 }
 
 }  // namespace

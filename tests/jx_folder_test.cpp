@@ -15,17 +15,17 @@ using jx::test::ReadFile;
 using jx::test::WriteFile;
 using Names = std::vector<std::string>;
 
-// The listing of `folder` (made in a pool already in use), each entry without
-// the folder's own prefix, in listing order unless `sorted`.
-Names List(const std::string& folder, int depth = -1, bool sorted = true) {
+// The sorted listing of `folder` (made in a pool already in use), each entry
+// without the folder's own prefix.
+Names List(const std::string& folder) {
   jx_mem_pool_t pool = jx_mem_pool_create(1024);
   jx_mem_pool_malloc(pool, 3);  // leaves the pool off alignment
-  const jx_folder_listing listing = jx_folder_enumerate_all(depth, folder.c_str(), pool);
+  const jx_folder_listing listing = jx_folder_enumerate_all(-1, folder.c_str(), pool);
   EXPECT_EQ(reinterpret_cast<uintptr_t>(listing.entries) % alignof(char*), 0u);
   Names names(listing.entries, listing.entries + listing.count);
   jx_mem_pool_destory(pool);
   for (std::string& name : names) name.erase(0, folder.size() + 1);
-  if (sorted) std::sort(names.begin(), names.end());
+  std::sort(names.begin(), names.end());
   return names;
 }
 
@@ -62,47 +62,6 @@ TEST(Folder, CallsOnWrongPathsGiveTheirFailureResults) {
   EXPECT_TRUE(jx_file_rename(f.c_str(), (dir / "new\\for it/f.txt").c_str()));
   EXPECT_EQ(List(dir / "new"),
             (Names{"for it/", "for it/f.txt", "parents/", "parents/a2/", "parents/a2/x.txt"}));
-}
-
-TEST(FolderListing, DepthCountsTheLevelsAndContentsComeFirst) {
-  jx::test::TempDir dir;
-  WriteFile(dir / "a.txt", "a");
-  WriteFile(dir / "sub/deeper/c.txt", "c");
-  ASSERT_TRUE(jx_folder_recursive_create((dir / "empty\\\\.\\x\\..\\").c_str()));
-  const std::string top = dir.path().substr(0, dir.path().size() - 1);
-  EXPECT_EQ(List(top, 1), (Names{"a.txt", "empty/", "sub/"}));
-  EXPECT_EQ(List(top, 2), (Names{"a.txt", "empty/", "sub/", "sub/deeper/"}));
-  const Names all = List(top, -1, false);
-  const auto at = [&](const char* name) { return std::find(all.begin(), all.end(), name); };
-  EXPECT_EQ(all.size(), 5u);
-  EXPECT_TRUE(at("sub/deeper/c.txt") < at("sub/deeper/") && at("sub/deeper/") < at("sub/"));
-  EXPECT_EQ(List(dir / "sub/..").size(), 5u);
-  jx_mem_pool_t pool = jx_mem_pool_create(1024);
-  for (const std::string& path : {dir / "empty", dir / "a.txt", dir / "missing", std::string()}) {
-    EXPECT_EQ(jx_folder_enumerate_all(-1, path.c_str(), pool).count, 0u) << path;
-  }
-  EXPECT_EQ(jx_folder_enumerate_all(0, top.c_str(), pool).entries, nullptr);
-  EXPECT_EQ(jx_folder_enumerate_all(-1, nullptr, pool).entries, nullptr);
-  EXPECT_EQ(jx_folder_enumerate_all(-1, top.c_str(), nullptr).entries, nullptr);
-  jx_mem_pool_destory(pool);
-}
-
-TEST(FolderCopy, CopiesEverythingIntoNewTargetsOnly) {
-  jx::test::TempDir dir;
-  WriteFile(dir / "src/sub/b.bin", std::string(70000, '\xFE'));
-  WriteFile(dir / "src/a.txt", "alpha");
-  WriteFile(dir / "dst/a.txt", "kept");
-  ASSERT_TRUE(jx_folder_create((dir / "src/empty").c_str()));
-  EXPECT_TRUE(jx_folder_recursive_copy((dir / "src").c_str(), (dir / "dst").c_str()));
-  EXPECT_TRUE(jx_folder_recursive_copy((dir / "src").c_str(), (dir / "src/in").c_str()));
-  EXPECT_EQ(ReadFile(dir / "dst/a.txt"), "kept");
-  EXPECT_EQ(ReadFile(dir / "dst/sub/b.bin"), std::string(70000, '\xFE'));
-  EXPECT_EQ(List(dir / "src/in"), (Names{"a.txt", "empty/", "sub/", "sub/b.bin"}));
-  EXPECT_EQ(List(dir / "dst"), List(dir / "src/in"));
-  WriteFile(dir / "src/zero.txt", "");
-  EXPECT_FALSE(jx_folder_recursive_copy((dir / "src").c_str(), (dir / "dst2").c_str()));
-  EXPECT_EQ(ReadFile(dir / "dst2/a.txt"), "alpha");  // the rest still copied
-  EXPECT_TRUE(jx_file_exist((dir / "dst2/zero.txt").c_str()));
 }
 
 // A link to a folder outside the tree and one back to its top: walks list

@@ -31,62 +31,6 @@ std::string GetText(jx_json_t h, const char* path) {
 
 std::string Arrays(int levels) { return std::string(levels, '[') + std::string(levels, ']'); }
 
-TEST(JsonDocument, RoundTripsCompactlyAndTakesBytesAsTheyAre) {
-  const std::string written =
-      "{\"a\":[1,-2,3.5,1e300,true,false,null,\"s\\u0000t\\n\"],\"b\":{\"c\":[[],{}]},"
-      "\"\xc3\xa9\":18446744073709551615,\"\xff\":\"\xc3\x28\"}";
-  EXPECT_EQ(JsonText(Doc(" { \"a\" : [ 1 , -2 , 3.5 , 1e300 , true , false , null , "
-                         "\"s\\u0000t\\n\" ] ,\n \"b\" : { \"c\" : [ [ ] , { } ] } , "
-                         "\"\\u00e9\" : 18446744073709551615 , \"\xff\" : \"\xc3\x28\" } ")),
-            written);
-  EXPECT_EQ(JsonText(Doc("null")), "<none>");  // a null root cannot be written
-}
-
-// The parser's own error codes are its business; the depth cap is ours.
-TEST(JsonDocument, ParseStopsBeyondTheDepthCapAndKeepsTheRoot) {
-  Doc doc(Arrays(JX_JSON_MAX_DEPTH));  // as deep as a document goes
-  for (const std::string& text : {Arrays(JX_JSON_MAX_DEPTH + 1), std::string(100000, '[')}) {
-    jx_json_parse_error err{};
-    EXPECT_FALSE(jx_json_parse(doc, text.c_str(), &err));
-    EXPECT_EQ(err.code * 1000 + err.offset, 16513u);  // code 16 at byte 513
-    EXPECT_GT(err.message_length, 10u);
-    jx_free(err.message);
-  }
-  jx_json_parse_error err{99, 99, nullptr, 99};  // refused without touching the record
-  EXPECT_FALSE(jx_json_parse(doc, "", &err) || jx_json_parse(doc, nullptr, &err) ||
-               jx_json_parse(nullptr, "1", &err) || jx_json_parse(doc, "[", nullptr));
-  EXPECT_EQ(err.code, 99u);
-  EXPECT_EQ(JsonText(doc), Arrays(JX_JSON_MAX_DEPTH));
-}
-
-TEST(JsonDocument, HandsOutMembersAsCopiesAndRefusesNullArguments) {
-  Doc map("{\"z\":{\"k\":[1]},\"a\":\"x\",\"z\":2}");
-  EXPECT_EQ(jx_json_map_size(map) * 10 + jx_json_array_size(Doc("[1,[2,3]]")), 32);
-  jx_json_item items[3] = {};
-  ASSERT_TRUE(jx_json_map_items(map, items));
-  std::string members;
-  for (jx_json_item& item : items) {
-    members += item.key + JsonText(item.value);
-    jx_free(item.key);
-    jx_json_destroy(item.value);
-  }
-  EXPECT_EQ(members, "z{\"k\":[1]}a\"x\"z2");
-  EXPECT_TRUE(jx_json_map_items(Doc("{}"), nullptr));  // only an empty object needs no room
-  // One guard serves every path call, one every output of a call.
-  uint32_t length = 0;
-  EXPECT_FALSE(jx_json_map_items(Doc("[1]"), items) || jx_json_map_items(map, nullptr) ||
-               jx_json_set_as_null(nullptr, "") || jx_json_to_jstr(map, nullptr, &length) ||
-               jx_json_get_int64(map, nullptr, nullptr) ||
-               jx_json_get_cstr(map, nullptr, nullptr, &length) ||
-               jx_json_get_jvalue(map, nullptr, nullptr) ||
-               jx_json_set_jvalue(map, nullptr, nullptr) ||
-               jx_json_merge_set_jvalue(map, "p", map) || jx_json_copy(nullptr) != nullptr);
-  EXPECT_EQ(jx_json_type(nullptr) + jx_json_array_size(nullptr) + jx_json_map_size(Doc("[1]")), 0);
-  jx_json_destroy(nullptr);
-  // A null path names the root, a null text reads as "".
-  EXPECT_TRUE(jx_json_set_cstr(map, nullptr, nullptr) && JsonText(map) == "\"\"");
-}
-
 TEST(JsonPath, SettersCreatePadReplaceAndMergeWhatIsOnTheWay) {
   Doc doc;
   // Empty elements vanish; set_as_array keeps an array's elements.

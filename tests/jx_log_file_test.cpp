@@ -10,7 +10,6 @@
 #include "base/jx_file.h"
 #include "base/jx_folder.h"
 #include "base/jx_plog_file.h"
-#include "support/jx_test_process.h"
 #include "support/jx_test_support.h"
 
 namespace {
@@ -116,35 +115,6 @@ TEST_F(LogFileTest, NeverWritesThroughALinkOrIntoAPipeNorBacksUpThroughALinkedFo
   Write(file, 1, 6);  // the sixth rotates
   EXPECT_EQ(ReadTextFile(LogPath()), Lines(6, 6));
   EXPECT_TRUE(!linked || FilesIn(dir_ / "elsewhere/").empty());
-}
-
-// The writer is killed while it copies the full log into its backup (a crash
-// once the copy holds `crash_at` bytes); the process starts again within the
-// same second and appends. No line of the full log may be lost and nothing
-// under a backup's name may be cut short.
-TEST_F(LogFileTest, ACrashWhileBackingUpLosesNoLineWhenTheLogRestartsInTheSameSecond) {
-  settings_.rotate_bytes = 20000;  // a thousand lines
-  for (int64_t crash_at = 1; crash_at < 20000; crash_at += 1009) {
-    jx::test::TempDir run;
-    settings_.folder = run / "logs/";
-    jx::test::WriteFile(LogPath(), Lines(1, 1000));
-    const bool forked = jx::test::RunInForkedChild([&] {
-      jx::LogFile file(settings_, clock_);
-      Write(file, 1001, 1001);
-      jx::test::CrashOnFileSizeOver(crash_at);
-      Write(file, 1002, 1002);  // rotates: the crash comes in the copy
-    });
-    if (!forked) GTEST_SKIP() << "no fork here";
-    ASSERT_EQ(ReadTextFile(LogPath()), Lines(1, 1001)) << crash_at;  // not yet deleted
-    {
-      jx::LogFile restarted(settings_, clock_);
-      Write(restarted, 1003, 1004);  // the second rotates
-    }
-    const Names backups = FilesIn(Backups());
-    ASSERT_EQ(backups.size(), 1u) << crash_at;
-    EXPECT_EQ(ReadTextFile(Backups() + backups[0]), Lines(1, 1001) + Lines(1003, 1003)) << crash_at;
-    EXPECT_EQ(ReadTextFile(LogPath()), Lines(1004, 1004)) << crash_at;
-  }
 }
 
 }  // namespace

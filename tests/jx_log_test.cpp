@@ -63,27 +63,6 @@ TEST(LogLine, ALineLongerThanALogFileIsCutToItWithItsLineEndAndAWarningAfterIt) 
               Has(lines[2], ")Write][plog] warn: the line above was cut to 200 bytes\n"));
 }
 
-// The log's own lines (warning, discard) ignore the minimum level.
-TEST(LogQueue, DiscardsTheBacklogAbove2048LinesAndWarnsAbove1024OnceTheTickPassesOneSecond) {
-  jx::LogContext log({}, kFakeClock);
-  fake_tick = 1000;  // no warnings yet
-  for (int i = 1; i <= 2049; ++i) log.JXAddLogForWrite(std::to_string(i) + "\n");
-  ASSERT_EQ(Drain(log).size(), 2049u);
-  for (int i = 1; i <= 2050; ++i) log.JXAddLogForWrite(std::to_string(i) + "\n");
-  Lines lines = Drain(log);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_TRUE(Has(lines[0], ")JXAddLogForWrite][plog] error: [overflow] log over max, discard!\n"));
-  EXPECT_EQ(lines[1], "2050\n");
-  fake_tick = 1001;
-  for (int i = 1; i <= 1026; ++i) log.JXAddLogForWrite(std::to_string(i) + "\n");
-  lines = Drain(log);
-  ASSERT_EQ(lines.size(), 1027u);  // 1025 lines plain, then each new line after a warning
-  EXPECT_EQ(lines[1024] + lines[1026], "1025\n1026\n");
-  EXPECT_TRUE(
-      Has(lines[1025], "[W:0300][jx_plog.cpp(") &&
-      Has(lines[1025], ")JXAddLogForWrite][plog] warn: pay attention!! log items > 2048\n"));
-}
-
 // Callers on four threads append 4400 lines at the same moment, again and
 // again, past the warning and the discard: the queue always ends as a lone
 // caller would leave it, 1631 lines from the discard line on.

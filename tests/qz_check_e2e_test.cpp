@@ -122,19 +122,6 @@ TEST_F(Tool, RefusesToWriteAManifestItCannotWriteSafely) {
   }
 }
 
-TEST_F(Tool, RejectsWrongUsageWithStatusTwo) {
-  const std::vector<std::string> wrong[] = {
-      {"bogus"}, {"verify", "a", "b"}, {"manifest"}, {"--log"}, {"verify", "a", "--log", "b"}};
-  for (const auto& arguments : wrong) {
-    ProcessResult run = Run(arguments);
-    EXPECT_EQ(run.exit_code, 2) << arguments[0];
-    EXPECT_EQ(run.out + run.err.substr(0, 12), "mird-check: ") << run.err;
-  }
-  EXPECT_EQ(Run({"--json", "bogus"}).out,
-            "{\"error\":\"unknown command bogus (see mird-check --help)\"}\n");
-  EXPECT_EQ(Run({"verify", "--help"}).out.rfind("usage: mird-check", 0), 0u);
-}
-
 // The library's own launch hands each argument over whole, blanks included.
 TEST_F(Tool, LaunchedThroughTheLibraryGetsEveryArgumentWhole) {
   const std::string folder = root_ + "a version/";

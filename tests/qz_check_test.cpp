@@ -219,62 +219,6 @@ TEST_F(Verification, AFileChangedBeforeItsRecheckFailsOnlyWhenItIsNoLongerAFile)
   EXPECT_EQ(open_descriptors(), before);
 }
 
-// Pipes, devices and link loops where files are listed are logged and never
-// read; a manifest that is a pipe a writer holds open, a device or behind a
-// link loop counts as missing, as does a version removed after it was chosen.
-TEST_F(Verification, PipesDevicesAndLinkLoopsAsFilesOrManifestNeverHang) {
-  if (!jx::test::MakeFifo(dir_ / "pipe")) GTEST_SKIP() << "no FIFOs or links here";
-  ASSERT_TRUE(jx::test::MakeLink(dir_ / "zero", "/dev/zero"));
-  ASSERT_TRUE(jx::test::MakeLink(dir_ / "loop", dir_ / "loop"));
-  Lines expected;
-  for (const std::string path : {"pipe", "zero", "loop", "loop/inside"}) {
-    manifest_ += Md5Of("") + " *./" + path + "\n";
-    expected.push_back("file MD5 failed! -> " + (dir_ / path));
-  }
-  EXPECT_EQ(Check().report, "{\"fileLists\":[\"loop/inside\"]}");
-  expected.back() = Mismatch("loop/inside", Md5Of(""), "");
-  std::fstream writer(std::filesystem::u8path(dir_ / "pipe"), std::ios::in | std::ios::out);
-  for (const std::string& target : {dir_ / "pipe", dir_ / "loop", std::string("/dev/zero"),
-                                    std::string("/dev/urandom"), std::string()}) {
-    TempDir folder;
-    ASSERT_TRUE(target.empty() || jx::test::MakeLink(folder / "verify.md5.check", target));
-    const std::string version = target.empty() ? folder / "gone/" : folder.path();
-    const QZCheckResult result = QZCheckVersionFilesMD5Check(version, nullptr);
-    EXPECT_EQ(result.code, QZ_CHECK_OK);
-    EXPECT_EQ(result.text1 + result.text2 + result.report, "");
-    expected.push_back("NO file MD5 for check ?????? --> " + version);
-  }
-  EXPECT_EQ(TakeMessages(), expected);
-}
-
-// On Windows these names open devices wherever they are; a device read as an
-// empty file would pass as intact. Elsewhere they are missing files.
-TEST_F(Verification, ListedDeviceNamesAreNeverTakenForIntactFiles) {
-  const Lines names = {"NUL", "CON", "con.txt", "AUX", "COM1", "sub/nul.md5"};
-  for (const std::string& name : names) manifest_ += Md5Of("") + " *./" + name + "\n";
-  const QZCheckResult result = Check();
-  Lines failed;
-  for (const std::string& message : TakeMessages()) {
-    if (message.rfind("file MD5 failed! -> ", 0) == 0) failed.push_back(message.substr(20));
-  }
-  for (const std::string& name : names) {
-    const bool reported = result.report.find('"' + name + '"') != std::string::npos;
-    const bool logged = std::find(failed.begin(), failed.end(), dir_ / name) != failed.end();
-    EXPECT_TRUE(reported || logged) << name;
-  }
-}
-
-// Another program holds a byte-range lock: the bytes before it are digested
-// and the file counts as changed; with nothing before it, as unreadable.
-TEST_F(Verification, AFileLockedPartWayCountsAsChanged) {
-  const std::string content(300000, 'x');
-  for (const std::string name : {"locked late", "locked early"}) Add(name, content);
-  const auto late = jx::test::LockFileRange(dir_ / "locked late", 100000, 1 << 20);
-  const auto early = jx::test::LockFileRange(dir_ / "locked early", 0, 1 << 20);
-  if (late == nullptr || early == nullptr) GTEST_SKIP() << "locks here do not stop reads";
-  EXPECT_EQ(Check().report, "{\"fileLists\":[\"locked late\"]}");
-}
-
 TEST(CheckEntry, CallsBackOnceWithTextsThatAreNeverNull) {
   Lines calls;  // the code and the texts of each call, which must not be null
   mird_check(

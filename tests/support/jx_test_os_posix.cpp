@@ -45,8 +45,6 @@ std::shared_ptr<void> HoldOpenForReading(const std::string& path) {
                                [](void* held) { std::fclose(static_cast<std::FILE*>(held)); });
 }
 
-std::shared_ptr<void> LockFileRange(const std::string&, int64_t, int64_t) { return nullptr; }
-
 bool OnWindows() { return false; }
 
 }  // namespace jx::test

@@ -42,32 +42,6 @@ std::shared_ptr<void> HoldOpenForReading(const std::string& path) {
   return std::shared_ptr<void>(file, [](void* handle) { CloseHandle(handle); });
 }
 
-std::shared_ptr<void> LockFileRange(const std::string& path, int64_t offset, int64_t length) {
-  const HANDLE file =
-      CreateFileW(fs::u8path(path).wstring().c_str(), GENERIC_READ | GENERIC_WRITE,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  OVERLAPPED at = {};
-  at.Offset = static_cast<DWORD>(offset);
-  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-  if (file == INVALID_HANDLE_VALUE ||
-      !LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
-                  static_cast<DWORD>(length), static_cast<DWORD>(length >> 32), &at)) {
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return nullptr;
-  }
-  std::shared_ptr<void> lock(file, [](void* handle) { CloseHandle(handle); });
-  // Some systems (Wine among them) take the lock but let other handles read.
-  const HANDLE reader =
-      CreateFileW(fs::u8path(path).wstring().c_str(), GENERIC_READ,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  SetFilePointer(reader, static_cast<LONG>(offset), nullptr, FILE_BEGIN);
-  char byte;
-  DWORD got = 0;
-  const bool read = ::ReadFile(reader, &byte, 1, &got, nullptr) && got == 1;
-  CloseHandle(reader);
-  return read ? nullptr : lock;
-}
-
 bool OnWindows() { return true; }
 
 }  // namespace jx::test

@@ -4,7 +4,6 @@
 #define JX_TESTS_SUPPORT_JX_TEST_PROCESS_H_
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,14 +19,6 @@ struct ProcessResult {
 // is added) and this process's environment, waits for it to end and returns
 // what it wrote. Standard input reads nothing.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments);
-
-// Runs `body` in a copy of this process (fork) and waits for the copy to end,
-// however it ends. False where the system has no fork (Windows).
-bool RunInForkedChild(const std::function<void()>& body);
-
-// From now on a write that would take a file of this process past `bytes`
-// kills the process, as a crash at that point would. Only for a forked child.
-void CrashOnFileSizeOver(int64_t bytes);
 
 }  // namespace jx::test
 

@@ -1,10 +1,7 @@
 // POSIX implementation of running a child process.
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -67,25 +64,6 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   result.out = ReadAll(out.get());
   result.err = ReadAll(err.get());
   return result;
-}
-
-bool RunInForkedChild(const std::function<void()>& body) {
-  const pid_t child = fork();
-  if (child < 0) return false;
-  if (child == 0) {
-    body();
-    _exit(0);
-  }
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  return true;
-}
-
-void CrashOnFileSizeOver(int64_t bytes) {
-  signal(SIGXFSZ, SIG_DFL);
-  const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
-  setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 }  // namespace jx::test

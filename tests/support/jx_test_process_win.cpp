@@ -100,8 +100,4 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   return result;
 }
 
-bool RunInForkedChild(const std::function<void()>&) { return false; }
-
-void CrashOnFileSizeOver(int64_t) {}
-
 }  // namespace jx::test

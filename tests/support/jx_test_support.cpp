@@ -80,18 +80,6 @@ std::string LogHead(int64_t wall_ms, int64_t thread_id) {
   return head;
 }
 
-int64_t PeakResidentBytes() {
-  // Linux keeps the high-water mark of the resident set in "VmHWM: <n> kB";
-  // elsewhere the file is missing and the answer is -1.
-  std::ifstream status("/proc/self/status");
-  std::string word;
-  int64_t kilobytes = -1;
-  while (status >> word && word != "VmHWM:") {
-  }
-  status >> kilobytes;
-  return kilobytes < 0 ? -1 : kilobytes * 1024;
-}
-
 std::string Md5Of(const std::string& content) {
   char* out = nullptr;
   uint32_t length = 0;

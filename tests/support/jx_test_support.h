@@ -65,13 +65,6 @@ bool UseTemporaryProfile(const std::string& home);
 // until the result is dropped; on Windows without sharing deletion, so the
 // file cannot be deleted meanwhile. Null when it cannot be opened.
 std::shared_ptr<void> HoldOpenForReading(const std::string& path);
-// Locks `length` bytes of the file at the UTF-8 `path` from `offset` against
-// other handles until the result is dropped. Null where locks do not stop
-// reads (POSIX locks are advisory, and Wine does not enforce them).
-std::shared_ptr<void> LockFileRange(const std::string& path, int64_t offset, int64_t length);
-// The highest resident memory of this process so far in bytes, or -1 where
-// the system does not tell (Windows).
-int64_t PeakResidentBytes();
 
 }  // namespace jx::test
 
