@@ -44,6 +44,8 @@ TEST(AsyncLoop, KeepsTheHeapOrderOverManyDueTimes) {
   auto loop = FakeClockLoop(0);
   Ran ran;
   for (const char* name : {"a", "b", "c", "d"}) loop->PostDelay(Record(&ran, name), 1, name);
+  RunQueued(*loop);
+  EXPECT_EQ(ran, Ran{});  // never before its time
   fake_tick = 1;
   RunQueued(*loop);
   EXPECT_EQ(ran,
