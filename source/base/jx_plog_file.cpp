@@ -111,13 +111,13 @@ void LogFile::Prepare() {
   const std::string folder = LogFolder(settings_.folder);
   const std::string file_name = LogFileName(LogModuleName(settings_.module));
   const std::string path = folder + file_name;
+  const std::string prepared = PreparePath(path.c_str());
   jx_folder_recursive_create(folder.c_str());
   if (file_ != nullptr && bytes_written_ >= settings_.rotate_bytes) {
     MakeLogBackup(folder, settings_.backup_count, file_name, clock_.wall_seconds());
     Close();
-    if (!jx_file_remove(path.c_str())) EmptyLogFile(PreparePath(path.c_str()));
+    if (!jx_file_remove(path.c_str())) EmptyLogFile(prepared);
   }
-  const std::string prepared = PreparePath(path.c_str());
   if (file_ == nullptr && !prepared.empty()) {
     file_ = OpenLogFile(prepared);
     const long size = jx_file_size(&file_);
