@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/jx_hand_out.h"
+
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -48,6 +50,10 @@ TEST(Memory, BlocksAndPoolPiecesFollowTheirRulesUnderThreadsToo) {
     for (char* piece : pieces[t]) ASSERT_EQ(std::string(piece, 13), std::string(13, t));
   }
   jx_mem_pool_destory(pool);
+  char* copy = jx::HandOutWithNul("", {__FILE__, __LINE__});  // room for the NUL alone
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy[0], '\0');
+  jx_free(copy);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "base/jx_file.h"
 #include "base/jx_folder.h"
+#include "base/jx_hand_out.h"
 #include "base/jx_system.h"
 #include "base/jx_text.h"
 #include "manifest.h"
@@ -15,8 +16,6 @@
 namespace mird_tool {
 
 namespace {
-
-constexpr char kManifestName[] = "verify.md5.check";
 
 // The error for a folder argument that names no folder; "" when it does.
 std::string FolderError(const std::string& text, const std::string& folder) {

@@ -24,7 +24,7 @@ struct Callback {
   std::string report;
 };
 
-std::string TakeText(const char* text, bool* was_null) {
+std::string ReceivedText(const char* text, bool* was_null) {
   if (text != nullptr) return text;
   *was_null = true;
   return "";
@@ -34,9 +34,9 @@ void Receive(void* user, int code, const char* text1, const char* text2, const c
   auto* callback = static_cast<Callback*>(user);
   ++callback->calls;
   callback->code = code;
-  callback->text1 = TakeText(text1, &callback->null_text);
-  callback->text2 = TakeText(text2, &callback->null_text);
-  callback->report = TakeText(report, &callback->null_text);
+  callback->text1 = ReceivedText(text1, &callback->null_text);
+  callback->text2 = ReceivedText(text2, &callback->null_text);
+  callback->report = ReceivedText(report, &callback->null_text);
 }
 
 // Why the callback broke its contract; "" when it kept it.

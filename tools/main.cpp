@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "base/jx_memory.h"
+#include "base/jx_hand_out.h"
 #include "base/jx_system.h"
 #include "commands.h"
 #include "options.h"
@@ -21,15 +21,9 @@ std::vector<std::string> Arguments() {
   std::vector<std::string> arguments;
   const int count = jx_command_line_args_count();
   for (int i = 1; i < count; ++i) {
-    char* text = nullptr;
-    uint32_t length = 0;
-    // An empty argument reads as false.
-    if (!jx_command_line_at(i, &text, &length)) {
-      arguments.emplace_back();
-      continue;
-    }
-    arguments.emplace_back(text, length);
-    jx_free(text);
+    // An empty argument reads as false, and as "".
+    arguments.push_back(jx::TakeText(
+        [i](char** text, uint32_t* length) { return jx_command_line_at(i, text, length); }));
   }
   return arguments;
 }

@@ -7,8 +7,6 @@
 
 #include "base/jx_file.h"
 #include "base/jx_file_internal.h"
-#include "base/jx_folder.h"
-#include "base/jx_memory.h"
 #include "base/jx_text.h"
 #include "outcome.h"
 #include "platform/jx_os.h"
@@ -37,15 +35,9 @@ std::string NameError(const std::string& path) {
 
 // Every plain file below `folder`, in byte order of the relative paths.
 bool ListFiles(const std::string& folder, std::vector<File>* files, std::string* error) {
-  struct Pool {
-    jx_mem_pool_t handle = jx_mem_pool_create(64 * 1024);
-    ~Pool() { jx_mem_pool_destory(handle); }
-  } pool;
-  const jx_folder_listing listing = jx_folder_enumerate_all(-1, folder.c_str(), pool.handle);
   std::string prefix = jx::FixPathText(folder);
   if (prefix.empty() || prefix.back() != '/') prefix.push_back('/');
-  for (uint32_t i = 0; i < listing.count; ++i) {
-    const std::string entry = listing.entries[i];
+  for (const std::string& entry : jx::ListFolder(folder.c_str(), -1)) {
     if (entry.empty() || entry.back() == '/') continue;
     const std::string path =
         entry.compare(0, prefix.size(), prefix) == 0 ? entry.substr(prefix.size()) : entry;

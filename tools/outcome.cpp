@@ -3,9 +3,9 @@
 
 #include <cstdio>
 
+#include "base/jx_hand_out.h"
 #include "base/jx_json.h"
 #include "base/jx_jvalue.h"
-#include "base/jx_memory.h"
 #include "mird_check.h"
 
 namespace mird_tool {
@@ -72,13 +72,9 @@ void PrintJson(const Outcome& outcome) {
     jx_json_set_int64(object.handle, "files", outcome.files);
   }
   if (!outcome.error.empty()) SetText(&object, "error", outcome.error);
-  char* text = nullptr;
-  uint32_t length = 0;
-  if (jx_json_to_jstr(object.handle, &text, &length)) {
-    std::fwrite(text, 1, length, stdout);
-    std::fputc('\n', stdout);
-    jx_free(text);
-  }
+  const std::string text = jx::TakeText(
+      [&](char** out, uint32_t* length) { return jx_json_to_jstr(object.handle, out, length); });
+  if (!text.empty()) std::printf("%s\n", text.c_str());
 }
 
 }  // namespace

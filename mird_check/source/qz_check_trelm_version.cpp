@@ -13,10 +13,10 @@
 
 #include "base/jx_file_internal.h"
 #include "base/jx_guard.h"
+#include "base/jx_hand_out.h"
 #include "base/jx_json.h"
 #include "base/jx_jvalue.h"
 #include "base/jx_md5_engine.h"
-#include "base/jx_memory.h"
 #include "base/jx_plog.h"
 #include "base/jx_text.h"
 #include "mird_check.h"
@@ -24,7 +24,6 @@
 
 namespace {
 
-constexpr char kManifestName[] = "verify.md5.check";
 constexpr char kPathMarker[] = "*./";
 
 // A line ends at a line feed, which is not kept, nor a carriage return
@@ -36,7 +35,7 @@ void EndLine(std::string* line) {
 }  // namespace
 
 bool QZCheckIsReservedName(const std::string& path) {
-  static constexpr const char* kReserved[] = {".version_updating", "verify.md5.check",
+  static constexpr const char* kReserved[] = {kUpdatingMarkName, kManifestName,
                                               ".version_ota_config", ".version_roll_back.zip"};
   for (const char* reserved : kReserved) {
     if (path == reserved) return true;
@@ -216,12 +215,9 @@ jx::Jvalue TextValue(const std::string& text) {
 }
 
 std::string CompactText(const jx::Jvalue& document) {
-  char* text = nullptr;
-  uint32_t length = 0;
-  if (!jx_json_to_jstr(document.handle, &text, &length)) return "";
-  std::string result(text, length);
-  jx_free(text);
-  return result;
+  return jx::TakeText([&](char** text, uint32_t* length) {
+    return jx_json_to_jstr(document.handle, text, length);
+  });
 }
 
 }  // namespace

@@ -13,6 +13,10 @@
 #include "base/jx_file.h"
 #include "base/jx_file_internal.h"
 
+// The manifest of a version folder, and the file that marks one being updated.
+constexpr char kManifestName[] = "verify.md5.check";
+constexpr char kUpdatingMarkName[] = ".version_updating";
+
 // Files at or above this size are not verified.
 constexpr uint64_t MD5_MAX_CHECK_FILE_SIZE = 52428800;
 

@@ -6,7 +6,7 @@
 
 #include "base/jx_file.h"
 #include "base/jx_file_internal.h"
-#include "base/jx_folder.h"
+#include "base/jx_hand_out.h"
 #include "base/jx_system.h"
 #include "base/jx_text.h"
 #include "platform/jx_os.h"
@@ -121,7 +121,7 @@ std::string QZCheckBaseVersionSelector::FindLatestVersion(const std::string& roo
 
 std::string QZCheckVersionSelector::GetInstallMarkName() { return ".trelm_install"; }
 
-std::string QZCheckVersionSelector::GetUpdatingMarkName() { return ".version_updating"; }
+std::string QZCheckVersionSelector::GetUpdatingMarkName() { return kUpdatingMarkName; }
 
 std::string QZCheckVersionSelector::GetExeFolder() {
   const std::string exe = jx::TakeText(jx_get_path_file_current_exe);
@@ -166,14 +166,8 @@ std::string QZCheckVersionSelector::ReadFileText(const std::string& path) {
 }
 
 std::vector<std::string> QZCheckVersionSelector::ListSubFolderNames(const std::string& folder) {
-  struct Pool {
-    jx_mem_pool_t handle = jx_mem_pool_create(1024);
-    ~Pool() { jx_mem_pool_destory(handle); }
-  } pool;
-  const jx_folder_listing listing = jx_folder_enumerate_all(1, folder.c_str(), pool.handle);
   std::vector<std::string> names;
-  for (uint32_t i = 0; i < listing.count; ++i) {
-    const std::string entry = listing.entries[i];
+  for (const std::string& entry : jx::ListFolder(folder.c_str(), 1)) {
     if (!entry.empty() && entry.back() == '/') names.push_back(GetPathBaseName(entry));
   }
   return names;

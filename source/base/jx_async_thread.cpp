@@ -24,8 +24,6 @@ constexpr int32_t kAwaitTaskWait = 2000;   // longest pass of a worker in jx_run
 constexpr int kAwaitPoll = 20;             // jx_run_await's poll on other threads
 constexpr int32_t kAwaitSleepWait = 10;    // longest pass of a worker in jx_await_sleep_for
 
-std::string TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
-
 // The callback's two fields, copied; empty when there is nothing to call.
 std::function<void()> CallbackTask(const jx_task_callback* callback) {
   if (callback == nullptr || callback->func == nullptr) return nullptr;
@@ -129,7 +127,7 @@ int64_t jx_thread_start(const char* name) {
   return jx::Guarded(int64_t{0}, [&] {
     const auto published = std::make_shared<std::atomic<int64_t>>(0);  // thread ids are never 0
     jx::os::KeepLibraryLoaded();
-    std::thread(jx::RunWorker, jx::TextOrEmpty(name), published).detach();
+    std::thread(jx::RunWorker, std::string(jx::TextOrEmpty(name)), published).detach();
     int64_t id;
     while ((id = published->load()) == 0) jx_this_thread_yield();
     return id;
@@ -145,14 +143,14 @@ bool jx_thread_stop(int64_t thread_id) {
 
 bool jx_thread_task_post(int64_t thread_id, const jx_task_callback* callback, const char* name) {
   return jx::WithWorker(thread_id, [&](jx::AsyncLoop& loop) {
-    return loop.Post(jx::CallbackTask(callback), jx::TextOrEmpty(name));
+    return loop.Post(jx::CallbackTask(callback), std::string(jx::TextOrEmpty(name)));
   });
 }
 
 bool jx_thread_task_delay(int64_t thread_id, const jx_task_callback* callback, int64_t delay_ms,
                           const char* name) {
   return jx::WithWorker(thread_id, [&](jx::AsyncLoop& loop) {
-    return loop.PostDelay(jx::CallbackTask(callback), delay_ms, jx::TextOrEmpty(name));
+    return loop.PostDelay(jx::CallbackTask(callback), delay_ms, std::string(jx::TextOrEmpty(name)));
   });
 }
 
@@ -180,7 +178,7 @@ void jx_run_async(const jx_task_callback* callback, int64_t thread_id, const cha
 void jx_run_await(const jx_task_callback* callback, int64_t thread_id, const char* name) {
   jx::Guarded([&] {
     const std::function<void()> task = jx::CallbackTask(callback);
-    const std::string task_name = jx::TextOrEmpty(name);
+    const std::string task_name(jx::TextOrEmpty(name));
     const std::shared_ptr<jx::AsyncLoop> target = jx::AsyncMgr::Instance()->GetThread(thread_id);
     if (target == nullptr) {
       jx::RunIfAny(task);
@@ -211,7 +209,7 @@ void jx_run_delay(int delay_ms, const jx_task_callback* callback, const char* na
     const std::function<void()> task = jx::CallbackTask(callback);
     const std::shared_ptr<jx::AsyncLoop> own = jx::CallerLoop();
     if (own != nullptr) {
-      own->PostDelay(task, delay_ms, jx::TextOrEmpty(name));
+      own->PostDelay(task, delay_ms, std::string(jx::TextOrEmpty(name)));
       return;
     }
     jx::RunElsewhereAndWait([&] {

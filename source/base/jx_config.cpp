@@ -9,6 +9,7 @@
 #include "base/jx_config_internal.h"
 #include "base/jx_file.h"
 #include "base/jx_guard.h"
+#include "base/jx_hand_out.h"
 #include "base/jx_system.h"
 #include "base/jx_text.h"
 
@@ -86,7 +87,7 @@ constexpr char kThisFile[] = "source/base/jx_config";
 constexpr char kConfigFileName[] = "app_base_config.ini";
 constexpr char kVersion[] = "2.7.1.08091622";
 
-std::string UserAppDataFolder() { return jx::TakeText(jx_get_os_user_cache_path); }
+std::string UserAppDataFolder() { return jx::TakeText(&jx_get_os_user_cache_path); }
 
 }  // namespace
 
@@ -173,8 +174,8 @@ void jx_set_app_config(const char* root, const char* config_path) {
 jx_app_config jx_get_app_config(void) {
   return jx::Guarded(jx_app_config{}, [] {
     const jx::AppConfigPaths paths = jx::ProcessAppConfig().Get();
-    return jx_app_config{jx::CopyForCaller(paths.root, kThisFile, __LINE__),
-                         jx::CopyForCaller(paths.config_path, kThisFile, __LINE__)};
+    return jx_app_config{jx::HandOutWithNul(paths.root, {kThisFile, __LINE__}),
+                         jx::HandOutWithNul(paths.config_path, {kThisFile, __LINE__})};
   });
 }
 

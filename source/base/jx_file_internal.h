@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/jx_os.h"
 
@@ -39,6 +40,10 @@ bool RemoveFileAt(const std::string& path);
 // a link).
 ScopedFile OpenPlainFile(const std::string& path, os::PathInfo* info, const char* mode = "rb",
                          os::OpenRule rule = os::OpenRule::kFollowLinks);
+
+// The entries jx_folder_enumerate_all lists for `folder` and `depth`, in the
+// same order and form; empty where it lists none.
+std::vector<std::string> ListFolder(const char* folder, int depth);
 
 // Streams the rest of `source` into `target`: the byte count, or -1 after a
 // read or write error.

@@ -121,7 +121,7 @@ bool Walk(const std::string& folder, int depth, std::vector<Entry>* out) {
 
 // The entry texts copied into `pool`; {null, 0} when there are none or the
 // pool cannot hold them.
-jx_folder_listing CopyToPool(const std::vector<Entry>& entries, jx_mem_pool_t pool) {
+jx_folder_listing CopyToPool(const std::vector<std::string>& entries, jx_mem_pool_t pool) {
   // Pool pieces come unaligned: ask for room to align the pointer array.
   size_t space = entries.size() * sizeof(char*) + alignof(char*) - 1;
   if (entries.empty() || space > INT_MAX) return {};
@@ -130,7 +130,7 @@ jx_folder_listing CopyToPool(const std::vector<Entry>& entries, jx_mem_pool_t po
   char** texts =
       static_cast<char**>(std::align(alignof(char*), entries.size() * sizeof(char*), array, space));
   for (size_t i = 0; i < entries.size(); ++i) {
-    const std::string& path = entries[i].path;
+    const std::string& path = entries[i];
     if (path.size() >= INT_MAX) return {};
     // Pool pieces come zero-filled, so the NUL is in place.
     texts[i] = static_cast<char*>(jx_mem_pool_malloc(pool, static_cast<int>(path.size() + 1)));
@@ -165,6 +165,23 @@ std::string PrepareFileTarget(const std::string& from, const char* dest) {
 }
 
 }  // namespace
+
+namespace jx {
+
+std::vector<std::string> ListFolder(const char* folder, int depth) {
+  const std::string prepared = PrepareFolder(folder);
+  if (depth == 0 || prepared.empty()) return {};
+  // Normalised with its "/" in place, so a last "." or ".." goes too.
+  const std::string listed = FixPathText(prepared);
+  std::vector<Entry> entries;
+  if (!IsFolderAt(OrCurrent(listed)) || !Walk(listed, depth, &entries)) return {};
+  std::vector<std::string> paths;
+  paths.reserve(entries.size());
+  for (Entry& entry : entries) paths.push_back(std::move(entry.path));
+  return paths;
+}
+
+}  // namespace jx
 
 extern "C" {
 
@@ -211,16 +228,8 @@ bool jx_folder_recursive_remove(const char* path) {
 }
 
 jx_folder_listing jx_folder_enumerate_all(int depth, const char* folder, jx_mem_pool_t pool) {
-  return jx::Guarded(jx_folder_listing{}, [&] {
-    const std::string prepared = PrepareFolder(folder);
-    if (depth == 0 || prepared.empty()) return jx_folder_listing{};
-    // Normalised with its "/" in place, so a last "." or ".." goes too.
-    const std::string listed = jx::FixPathText(prepared);
-    if (!IsFolderAt(OrCurrent(listed))) return jx_folder_listing{};
-    std::vector<Entry> entries;
-    if (!Walk(listed, depth, &entries)) return jx_folder_listing{};
-    return CopyToPool(entries, pool);
-  });
+  return jx::Guarded(jx_folder_listing{},
+                     [&] { return CopyToPool(jx::ListFolder(folder, depth), pool); });
 }
 
 bool jx_folder_recursive_copy(const char* source, const char* dest) {

@@ -1,9 +1,11 @@
-// The one place where exceptions are stopped at the C boundary: an exported
-// call that can throw inside (allocation, containers) runs its body through
-// Guarded and returns its documented failure value instead.
+// What the exported calls do at the C boundary. Exceptions stop here: an
+// exported call that can throw inside (allocation, containers) runs its body
+// through Guarded and returns its documented failure value instead. A null
+// text argument reads as "" through TextOrEmpty.
 #ifndef JX_BASE_JX_GUARD_H_
 #define JX_BASE_JX_GUARD_H_
 
+#include <string_view>
 #include <utility>
 
 namespace jx {
@@ -23,6 +25,10 @@ void Guarded(F&& body) noexcept {
     std::forward<F>(body)();
   } catch (...) {
   }
+}
+
+inline std::string_view TextOrEmpty(const char* text) {
+  return text != nullptr ? std::string_view(text) : std::string_view();
 }
 
 }  // namespace jx

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
+#include "base/jx_hand_out.h"
 #include "base/jx_md5_engine.h"
-#include "base/jx_memory.h"
 
 namespace jx {
 
@@ -159,11 +159,12 @@ uint32_t jx_md5_string(const void* data, uint32_t length, char** out, uint32_t* 
   if (out == nullptr || out_length == nullptr || (data == nullptr && length != 0)) return 0;
   jx::Md5 md5;
   if (length != 0) md5.Update(data, length);
-  auto* buffer = static_cast<char*>(jx_trace_malloc("source/base/jx_md5", 13, 32, true));
-  md5.FinishHex(buffer);
-  *out_length = 32;
-  *out = buffer;
-  return 32;
+  char hex[32];
+  md5.FinishHex(hex);
+  return jx::HandOut(std::string_view(hex, sizeof(hex)), {"source/base/jx_md5", 13}, out,
+                     out_length)
+             ? 32
+             : 0;
 }
 
 }  // extern "C"

@@ -2,10 +2,13 @@
 #include "base/jx_memory.h"
 
 #include <atomic>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "base/jx_guard.h"
+#include "base/jx_hand_out.h"
 #include "base/jx_memory_tracker.h"
 #include "base/jx_recycle.h"
 #include "base/jx_scoped_lock.h"
@@ -47,6 +50,33 @@ void MemoryTracker::QueryLeaks(int64_t, std::vector<TrackRecord>* leaks) {
   leaks->assign(records_.begin(), records_.end());
 }
 
+namespace {
+
+// A zeroed buffer of `size` bytes holding `text`; null when `size` does not
+// fit an int.
+char* CopyOf(std::string_view text, size_t size, SourceTag tag) {
+  if (size > static_cast<size_t>(INT_MAX)) return nullptr;
+  auto* buffer =
+      static_cast<char*>(jx_trace_malloc(tag.file, tag.line, static_cast<int>(size), true));
+  if (buffer != nullptr && !text.empty()) std::memcpy(buffer, text.data(), text.size());
+  return buffer;
+}
+
+}  // namespace
+
+bool HandOut(std::string_view text, SourceTag tag, char** out, uint32_t* length) {
+  if (text.empty() || out == nullptr || length == nullptr) return false;
+  char* buffer = CopyOf(text, text.size(), tag);
+  if (buffer == nullptr) return false;
+  *out = buffer;
+  *length = static_cast<uint32_t>(text.size());
+  return true;
+}
+
+char* HandOutWithNul(std::string_view text, SourceTag tag) {
+  return CopyOf(text, text.size() + 1, tag);
+}
+
 }  // namespace jx
 
 namespace {
@@ -54,8 +84,7 @@ namespace {
 void Track(void* block, const char* file, int line) {
   if constexpr (jx::MemoryTracker::kRecording) {
     jx::MemoryTracker::Instance()->Add({block, file != nullptr ? file : "", line,
-                                        jx_system_time_milliseconds(),
-                                        jx_get_current_thread_id()});
+                                        jx_system_time_milliseconds(), jx_get_current_thread_id()});
   }
 }
 

@@ -14,6 +14,7 @@
 #include "base/jx_calendar.h"
 #include "base/jx_config_internal.h"
 #include "base/jx_guard.h"
+#include "base/jx_hand_out.h"
 #include "base/jx_scoped_lock.h"
 #include "base/jx_string.h"
 #include "base/jx_text.h"
@@ -38,10 +39,6 @@ char LevelLetter(int level) {
 
 // Room for the stamp and the level field of a line.
 constexpr size_t kHeadReserve = 96;
-
-std::string_view TextOrEmpty(const char* text) {
-  return text != nullptr ? std::string_view(text) : std::string_view();
-}
 
 constexpr char kThisFile[] = "source/base/jx_plog";
 
@@ -338,16 +335,16 @@ bool jx_log_init(const char* folder, const char* module, int default_level) {
 char* jx_log_mod(void) {
   return jx::Guarded<char*>(nullptr, [] {
     const jx::LogContext* log = jx::InstalledLog();
-    return jx::CopyForCaller(jx::LogModuleName(log != nullptr ? log->settings().module : ""),
-                             jx::kThisFile, __LINE__);
+    return jx::HandOutWithNul(jx::LogModuleName(log != nullptr ? log->settings().module : ""),
+                              {jx::kThisFile, __LINE__});
   });
 }
 
 char* jx_log_path(void) {
   return jx::Guarded<char*>(nullptr, [] {
     const jx::LogContext* log = jx::InstalledLog();
-    return jx::CopyForCaller(jx::LogFolder(log != nullptr ? log->settings().folder : ""),
-                             jx::kThisFile, __LINE__);
+    return jx::HandOutWithNul(jx::LogFolder(log != nullptr ? log->settings().folder : ""),
+                              {jx::kThisFile, __LINE__});
   });
 }
 

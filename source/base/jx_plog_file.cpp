@@ -19,13 +19,10 @@ namespace {
 // Files directly inside `folder`; sub-folders (listed with a final "/") do
 // not count.
 int CountFiles(const std::string& folder) {
-  jx_mem_pool_t pool = jx_mem_pool_create(0);
-  const jx_folder_listing listing = jx_folder_enumerate_all(1, folder.c_str(), pool);
-  const int files = static_cast<int>(
-      std::count_if(listing.entries, listing.entries + listing.count,
-                    [](const char* entry) { return std::string_view(entry).back() != '/'; }));
-  jx_mem_pool_destory(pool);
-  return files;
+  const std::vector<std::string> entries = ListFolder(folder.c_str(), 1);
+  return static_cast<int>(
+      std::count_if(entries.begin(), entries.end(),
+                    [](const std::string& entry) { return entry.back() != '/'; }));
 }
 
 // Copies the log file into the new backup `backup`, which appears whole or

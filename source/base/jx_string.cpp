@@ -154,23 +154,6 @@ void AppendZeroPadded(std::string* out, long long value, int width, int base) {
   }
 }
 
-std::string TakeText(bool (*getter)(char** text, uint32_t* length)) {
-  char* text = nullptr;
-  uint32_t length = 0;
-  if (!getter(&text, &length)) return "";
-  std::string result(text, length);
-  jx_free(text);
-  return result;
-}
-
-char* CopyForCaller(std::string_view text, const char* file, int line) {
-  if (text.size() >= static_cast<size_t>(INT32_MAX)) return nullptr;
-  auto* copy =
-      static_cast<char*>(jx_trace_malloc(file, line, static_cast<int>(text.size() + 1), true));
-  std::memcpy(copy, text.data(), text.size());
-  return copy;
-}
-
 double TextToDouble(std::string_view text) {
   const std::string prepared = PrepareNumberText(text);
   // The longest prefix a stream read would take: sign, digits, fraction,

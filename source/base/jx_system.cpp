@@ -2,15 +2,14 @@
 #include "base/jx_system.h"
 
 #include <atomic>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "base/jx_file.h"
 #include "base/jx_guard.h"
+#include "base/jx_hand_out.h"
 #include "base/jx_lock.h"
 #include "base/jx_memory.h"
 #include "base/jx_scoped_lock.h"
@@ -22,23 +21,14 @@ namespace {
 
 constexpr char kThisFile[] = "source/base/jx_system";
 
-// The one way a text reaches a caller: an exact-length buffer without NUL.
-// Nothing is written for an empty text or a missing output.
-bool HandOut(const std::string& text, char** out, uint32_t* length) {
-  if (text.empty() || text.size() > INT_MAX || out == nullptr || length == nullptr) return false;
-  void* buffer = jx_trace_malloc(kThisFile, __LINE__, static_cast<int>(text.size()), true);
-  if (buffer == nullptr) return false;
-  std::memcpy(buffer, text.data(), text.size());
-  *out = static_cast<char*>(buffer);
-  *length = static_cast<uint32_t>(text.size());
-  return true;
-}
-
 // Runs `compute` (which returns the text) behind the exception guard and hands
-// its result out.
+// its result out: an exact-length buffer without NUL, nothing for an empty
+// text or a missing output.
 template <class Compute>
 bool ReturnText(char** out, uint32_t* length, Compute&& compute) {
-  return jx::Guarded(false, [&] { return HandOut(compute(), out, length); });
+  return jx::Guarded(false, [&] {
+    return jx::HandOut(compute(), {kThisFile, __LINE__}, out, length);
+  });
 }
 
 std::string AsFolder(const std::string& path) {

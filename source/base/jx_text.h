@@ -30,16 +30,6 @@ double TextToDouble(std::string_view text);
 // base 16 (upper-case digits). A width of 0 pads nothing.
 void AppendZeroPadded(std::string* out, long long value, int width, int base = 10);
 
-// The text a toolkit getter hands out (see jx_system.h), its buffer released;
-// "" when the getter fails.
-std::string TakeText(bool (*getter)(char** text, uint32_t* length));
-
-// A NUL-terminated copy of `text` for a caller: a new zero-filled buffer of
-// its length plus one from jx_trace_malloc, tagged with `file` and `line`,
-// retried until memory is had. The caller releases it with jx_free. Null
-// when the text does not fit an int-sized block.
-char* CopyForCaller(std::string_view text, const char* file, int line);
-
 }  // namespace jx
 
 #endif  // JX_BASE_JX_TEXT_H_

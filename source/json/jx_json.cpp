@@ -7,9 +7,7 @@
 #include <rapidjson/writer.h>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
-#include <cstring>
 #include <new>
 
 #include "base/jx_guard.h"
@@ -84,27 +82,20 @@ jx_json_t NewDocument(int line) {
   return new (block) jx_json_s();
 }
 
-// A buffer of `size` bytes for the caller, or null when one cannot hold it.
-char* NewBuffer(size_t size, int line) {
-  if (size == 0 || size > INT_MAX) return nullptr;
-  return static_cast<char*>(jx_trace_malloc(kJsonSourceTag, line, static_cast<int>(size), true));
-}
-
 void FillParseError(const rapidjson::ParseResult& result, jx_json_parse_error* err) {
   const char* message = rapidjson::GetParseError_En(result.Code());
   err->code = static_cast<uint32_t>(result.Code());
   err->offset = static_cast<uint32_t>(result.Offset());
-  HandOut(message, std::strlen(message), kParseMessageLine, &err->message, &err->message_length);
+  HandOut(message, JsonTag(kParseMessageLine), &err->message, &err->message_length);
 }
 
 // Fills `item` with a copy of `member`; false when the name is too long to
 // hand out.
 bool FillItem(const JsonValue::Member& member, jx_json_item* item) {
-  const size_t length = member.name.GetStringLength();
-  char* key = NewBuffer(length + 1, kMapKeyLine);
-  if (key == nullptr) return false;
-  std::memcpy(key, member.name.GetString(), length);
-  item->key = key;
+  item->key =
+      HandOutWithNul(std::string_view(member.name.GetString(), member.name.GetStringLength()),
+                     JsonTag(kMapKeyLine));
+  if (item->key == nullptr) return false;
   item->value = NewDocument(kBuildLine);
   item->value->root.CopyFrom(member.value, item->value->allocator);
   return true;
@@ -177,19 +168,11 @@ int NestingDepth(const JsonValue& value) {
   return deepest + 1;
 }
 
-bool HandOut(const char* data, size_t size, int line, char** out, uint32_t* out_len) {
-  char* buffer = NewBuffer(size, line);
-  if (buffer == nullptr) return false;
-  std::memcpy(buffer, data, size);
-  *out = buffer;
-  *out_len = static_cast<uint32_t>(size);
-  return true;
-}
-
 bool HandOutJson(const JsonValue& value, int line, char** out, uint32_t* out_len) {
   JXJsonAllocator allocator;
   JsonBuffer text(&allocator);
-  return WriteJson(value, &text) && HandOut(text.GetString(), text.GetSize(), line, out, out_len);
+  return WriteJson(value, &text) &&
+         HandOut(std::string_view(text.GetString(), text.GetSize()), JsonTag(line), out, out_len);
 }
 
 }  // namespace jx

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/jx_hand_out.h"
 #include "base/jx_json.h"
 #include "json/jx_json_allocator.h"
 
@@ -20,6 +21,9 @@ using JsonBuffer = rapidjson::GenericStringBuffer<rapidjson::UTF8<>, JXJsonAlloc
 
 // The source tag and lines under which the buffers handed out are recorded.
 inline constexpr char kJsonSourceTag[] = "source/json/jx_json";
+
+// The tag of a buffer the JSON calls hand out at `line`.
+constexpr SourceTag JsonTag(int line) { return SourceTag{kJsonSourceTag, line}; }
 inline constexpr int kBuildLine = 22;
 inline constexpr int kCopyLine = 32;
 inline constexpr int kParseMessageLine = 46;
@@ -45,14 +49,8 @@ int NestingDepth(const JsonValue& value);
 // The jx_json_value_type of `value`.
 int JsonType(const JsonValue& value);
 
-// Hands `size` bytes at `data` to the caller: a new buffer of exactly that
-// size, recorded under `line`, in *out and the size in *out_len. Returns false,
-// leaving the outputs untouched, when the size is 0 or beyond what one buffer
-// may hold.
-bool HandOut(const char* data, size_t size, int line, char** out, uint32_t* out_len);
-
-// Hands `value` to the caller as compact JSON text, as HandOut does. Returns
-// false where WriteJson or HandOut would.
+// Hands `value` to the caller as compact JSON text, as jx::HandOut does.
+// Returns false where WriteJson or HandOut would.
 bool HandOutJson(const JsonValue& value, int line, char** out, uint32_t* out_len);
 
 }  // namespace jx

@@ -296,14 +296,16 @@ template <class T>
 bool HandOutNumber(T number, char** out, uint32_t* out_len) {
   char text[32];
   const auto written = std::to_chars(text, text + sizeof(text), number);
-  return HandOut(text, static_cast<size_t>(written.ptr - text), kGetCstrLine, out, out_len);
+  return HandOut(std::string_view(text, static_cast<size_t>(written.ptr - text)),
+                 JsonTag(kGetCstrLine), out, out_len);
 }
 
 bool HandOutFixed(double number, char** out, uint32_t* out_len) {
   char text[400];  // "%f" of the largest double: 309 digits, point, 6 digits
   const auto written =
       std::to_chars(text, text + sizeof(text), number, std::chars_format::fixed, 6);
-  return HandOut(text, static_cast<size_t>(written.ptr - text), kGetCstrLine, out, out_len);
+  return HandOut(std::string_view(text, static_cast<size_t>(written.ptr - text)),
+                 JsonTag(kGetCstrLine), out, out_len);
 }
 
 bool HandOutText(const JsonValue& v, char** out, uint32_t* out_len) {
@@ -311,7 +313,7 @@ bool HandOutText(const JsonValue& v, char** out, uint32_t* out_len) {
     case JX_JSON_NULL:
       return false;
     case JX_JSON_BOOL:
-      return HandOut(v.GetBool() ? "1" : "0", 1, kGetCstrLine, out, out_len);
+      return HandOut(v.GetBool() ? "1" : "0", JsonTag(kGetCstrLine), out, out_len);
     case JX_JSON_INT:
       return v.IsInt64() ? HandOutNumber(v.GetInt64(), out, out_len)
                          : HandOutNumber(v.GetUint64(), out, out_len);
@@ -319,8 +321,7 @@ bool HandOutText(const JsonValue& v, char** out, uint32_t* out_len) {
       return HandOutFixed(v.GetDouble(), out, out_len);
     case JX_JSON_STRING:
       // An empty text is a success with nothing to hand out.
-      return v.GetStringLength() == 0 ||
-             HandOut(v.GetString(), v.GetStringLength(), kGetCstrLine, out, out_len);
+      return v.GetStringLength() == 0 || HandOut(TextOf(v), JsonTag(kGetCstrLine), out, out_len);
     default:
       return HandOutJson(v, kGetCstrLine, out, out_len);
   }
