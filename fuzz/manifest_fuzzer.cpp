@@ -1,8 +1,8 @@
 // The manifest: its line reader and its line parser.
 //
 // Properties: the line reader gives the content split at every line feed,
-// each line without a carriage return before its feed, and the one-line
-// reader gives the same lines in turn; a parsed line yields the text before
+// each line without a carriage return before its feed, and a reader of one
+// byte at a time gives the same lines in turn; a parsed line yields the text before
 // its first space as the digest and the text after the first "*./" that
 // follows it as the path, a line holding a NUL never parses, and a line that
 // does not parse leaves the entry untouched.
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/jx_file.h"
+#include "base/jx_line_reader.h"
 #include "fuzz_support.h"
 #include "qz_check_trelm_version.h"
 
@@ -27,6 +28,26 @@ std::vector<std::string> ManifestLines(const std::string& content) {
     }
   }
   return lines;
+}
+
+// The next line read one byte at a time: the plain reference for the
+// piecewise reader.
+std::string ReadLineByteByByte(jx_file_t* file) {
+  std::string line;
+  bool cut = false;
+  char byte;
+  while (jx_file_read(file, &byte, 1) == 1) {
+    if (byte == '\n') {
+      if (!cut && !line.empty() && line.back() == '\r') line.pop_back();
+      break;
+    }
+    if (line.size() < kManifestMaxLineBytes) {
+      line.push_back(byte);
+    } else {
+      cut = true;
+    }
+  }
+  return line;
 }
 
 void CheckParse(const std::string& line) {
@@ -54,12 +75,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   jx_file_t file = jx_file_open(path.c_str(), "rb");
   FUZZ_CHECK(file != nullptr);
-  FUZZ_CHECK(ReadTextLines(&file) == expected);
+  jx::LineReader reader(&file, UINT64_MAX, kManifestMaxLineBytes);
+  std::string line;
+  for (const std::string& want : expected) FUZZ_CHECK(reader.Next(&line) && line == want);
+  FUZZ_CHECK(!reader.Next(&line));
   jx_file_close(&file);
 
   file = jx_file_open(path.c_str(), "rb");
   FUZZ_CHECK(file != nullptr);
-  for (const std::string& line : expected) FUZZ_CHECK(ReadTextLine(&file) == line);
+  for (const std::string& want : expected) FUZZ_CHECK(ReadLineByteByByte(&file) == want);
   jx_file_close(&file);
 
   for (const std::string& line : expected) CheckParse(line);

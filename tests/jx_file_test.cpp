@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/jx_folder.h"
+#include "base/jx_line_reader.h"
 #include "support/jx_test_support.h"
 
 namespace {
@@ -32,6 +33,24 @@ TEST(FileStream, RefusesBadOpensAndNoStreamGivesTheFailureResults) {
     EXPECT_EQ(jx_file_no(file) + jx_file_dup(-1) + jx_file_dup2(-1, 5), -3);
   }
   EXPECT_EQ(jx_file_ropen(a.c_str(), "rb", nullptr), nullptr);
+}
+
+TEST(FileStream, LinesSplitAtLineFeedsLoseTheCarriageReturnAndAreCutAtTheLimit) {
+  const std::string longest(5, 'x');
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"", {""}},
+      {"a\r\nb\r\n\r\nc\r", {"a", "b", "", "c\r"}},
+      {longest + "\r\n" + longest + "yz\r\n" + longest + "z\n", {longest, longest, longest, ""}}};
+  for (const auto& [content, lines] : cases) {
+    jx::test::TempDir dir;
+    jx::test::WriteFile(dir / "m", content);
+    jx_file_t file = jx_file_open((dir / "m").c_str(), "rb");
+    jx::LineReader reader(&file, UINT64_MAX, longest.size());
+    std::vector<std::string> read;
+    for (std::string line; reader.Next(&line);) read.push_back(line);
+    EXPECT_EQ(read, lines) << content;
+    jx_file_close(&file);
+  }
 }
 
 TEST(FileStream, ReadsShortOnlyAtEndOfFileAndWritesAllOrNothing) {

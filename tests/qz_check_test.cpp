@@ -20,21 +20,6 @@ using jx::test::TempDir;
 using jx::test::WriteFile;
 using Lines = std::vector<std::string>;
 
-TEST(Manifest, SplitsLinesAtLineFeedsDropsTheCarriageReturnAndCutsAtTheLimit) {
-  const std::string longest(kManifestMaxLineBytes, 'x');
-  const std::pair<std::string, Lines> cases[] = {
-      {"", {""}},
-      {"a\r\nb\r\n\r\nc\r", {"a", "b", "", "c\r"}},
-      {longest + "\r\n" + longest + "yz\r\n" + longest + "z\n", {longest, longest, longest, ""}}};
-  for (const auto& [content, lines] : cases) {
-    TempDir dir;
-    WriteFile(dir / "m", content);
-    jx_file_t file = jx_file_open((dir / "m").c_str(), "rb");
-    EXPECT_EQ(ReadTextLines(&file), lines) << content.substr(0, 16);
-    jx_file_close(&file);
-  }
-}
-
 TEST(Manifest, ParsesEntriesAndLeavesTheEntryAloneOnMalformedLines) {
   const std::string md5 = "0123456789abcdef0123456789abcdef";
   QZCheckMd5Entry entry;

@@ -26,12 +26,6 @@ namespace {
 
 constexpr char kPathMarker[] = "*./";
 
-// A line ends at a line feed, which is not kept, nor a carriage return
-// before it.
-void EndLine(std::string* line) {
-  if (!line->empty() && line->back() == '\r') line->pop_back();
-}
-
 }  // namespace
 
 bool QZCheckIsReservedName(const std::string& path) {
@@ -45,69 +39,12 @@ bool QZCheckIsReservedName(const std::string& path) {
 
 // --- The manifest ---
 
-std::string ReadTextLine(jx_file_t* file) {
-  std::string line;
-  bool cut = false;
-  char byte;
-  while (jx_file_read(file, &byte, 1) == 1) {
-    if (byte == '\n') {
-      if (!cut) EndLine(&line);
-      break;
-    }
-    if (line.size() < kManifestMaxLineBytes) {
-      line.push_back(byte);
-    } else {
-      cut = true;
-    }
-  }
-  return line;
-}
-
-QZCheckLineReader::QZCheckLineReader(jx_file_t* file, uint64_t limit)
-    : file_(file), buffer_(new char[kPieceSize]), unread_(limit) {}
-
-bool QZCheckLineReader::Next(std::string* line) {
-  if (finished_) return false;
-  line->clear();
-  cut_ = false;
-  for (;;) {
-    if (next_ == filled_ && !Refill()) {
-      finished_ = true;
-      return true;
-    }
-    const char* start = buffer_.get() + next_;
-    const size_t available = filled_ - next_;
-    const auto* feed = static_cast<const char*>(std::memchr(start, '\n', available));
-    const size_t length = feed != nullptr ? static_cast<size_t>(feed - start) : available;
-    Keep(line, start, length);
-    next_ += length;
-    if (feed == nullptr) continue;
-    ++next_;
-    if (!cut_) EndLine(line);
-    return true;
-  }
-}
-
-void QZCheckLineReader::Keep(std::string* line, const char* bytes, size_t length) {
-  const size_t room = kManifestMaxLineBytes - line->size();
-  if (length > room) cut_ = true;
-  line->append(bytes, std::min(length, room));
-}
-
-bool QZCheckLineReader::Refill() {
-  next_ = 0;
-  const auto ask = static_cast<uint32_t>(std::min<uint64_t>(kPieceSize, unread_));
-  filled_ = ask != 0 ? jx_file_read(file_, buffer_.get(), ask) : 0;
-  unread_ -= filled_;
-  return filled_ != 0;
-}
-
 bool QZCheckManifestReader::Open(const std::string& folder) {
   jx::os::PathInfo info{};
   file_ = jx::OpenPlainFile(jx::FixPathText(folder + kManifestName), &info);
   if (file_ == nullptr) return false;
   handle_ = file_.get();
-  lines_.emplace(&handle_, info.size);
+  lines_.emplace(&handle_, info.size, kManifestMaxLineBytes);
   return true;
 }
 
@@ -116,14 +53,6 @@ bool QZCheckManifestReader::Next(std::string* line) {
     if (!line->empty()) return true;
   }
   return false;
-}
-
-std::vector<std::string> ReadTextLines(jx_file_t* file) {
-  std::vector<std::string> lines;
-  QZCheckLineReader reader(file, UINT64_MAX);
-  std::string line;
-  while (reader.Next(&line)) lines.push_back(std::move(line));
-  return lines;
 }
 
 bool QZCheckParseFileMd5TextLine(std::string line, QZCheckMd5Entry* entry) {

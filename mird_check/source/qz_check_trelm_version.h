@@ -12,6 +12,7 @@
 
 #include "base/jx_file.h"
 #include "base/jx_file_internal.h"
+#include "base/jx_line_reader.h"
 
 // The manifest of a version folder, and the file that marks one being updated.
 constexpr char kManifestName[] = "verify.md5.check";
@@ -47,36 +48,6 @@ struct QZCheckMd5Entry {
 // that are never verified; the whole path is compared, case-sensitively.
 bool QZCheckIsReservedName(const std::string& path);
 
-// Reads a file's lines in large pieces, at most `limit` bytes of it. The
-// lines are those that ReadTextLine gives when called until the file ends or
-// fails: the content split at every line feed, so a final line feed is
-// followed by one empty line. A line is kept up to kManifestMaxLineBytes; the
-// rest of it is read and dropped. (A read error loses the piece being read,
-// not only its tail.)
-class QZCheckLineReader {
- public:
-  // Keeps `file`, which must outlive the reader.
-  QZCheckLineReader(jx_file_t* file, uint64_t limit);
-
-  // The next line; false once the last line has been returned.
-  bool Next(std::string* line);
-  // Whether the line last returned was longer than kManifestMaxLineBytes.
-  bool cut() const { return cut_; }
-
- private:
-  void Keep(std::string* line, const char* bytes, size_t length);
-  bool Refill();
-
-  static constexpr uint32_t kPieceSize = 64 * 1024;
-  jx_file_t* file_;
-  std::unique_ptr<char[]> buffer_;
-  uint64_t unread_;
-  size_t next_ = 0;
-  size_t filled_ = 0;
-  bool finished_ = false;
-  bool cut_ = false;
-};
-
 // The non-empty lines of a version folder's manifest, read as they are
 // needed, so a manifest of any length takes memory for one line at a time.
 class QZCheckManifestReader {
@@ -94,16 +65,9 @@ class QZCheckManifestReader {
  private:
   jx::ScopedFile file_;
   jx_file_t handle_ = nullptr;
-  std::optional<QZCheckLineReader> lines_;
+  std::optional<jx::LineReader> lines_;
 };
 
-// The next line of `file` without its line feed (and a carriage return before
-// it), cut to kManifestMaxLineBytes; what was collected when the file ends or
-// fails.
-std::string ReadTextLine(jx_file_t* file);
-// Every line of `file`, always at least one (an empty file gives one ""),
-// each cut to kManifestMaxLineBytes.
-std::vector<std::string> ReadTextLines(jx_file_t* file);
 // Parses "<md5> <gap>*./<path>"; logs and returns false, leaving `entry`
 // unchanged, when the line has no space or no "*./" after it, or holds a NUL
 // (which would cut the path short).

@@ -10,6 +10,7 @@
 #include "base/jx_file.h"
 #include "base/jx_guard.h"
 #include "base/jx_hand_out.h"
+#include "base/jx_line_reader.h"
 #include "base/jx_system.h"
 #include "base/jx_text.h"
 
@@ -29,21 +30,6 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-// Reads one line without its line feed and a carriage return before it.
-// Returns false when nothing was read because the file ended or failed.
-bool ReadLine(jx_file_t* file, std::string* line) {
-  line->clear();
-  char c;
-  bool any = false;
-  while (jx_file_read(file, &c, 1) == 1) {
-    any = true;
-    if (c == '\n') break;
-    line->push_back(c);
-  }
-  if (!line->empty() && line->back() == '\r') line->pop_back();
-  return any;
 }
 
 // Applies one trimmed, non-empty line to the current section and entries.
@@ -66,7 +52,8 @@ std::vector<IniLine> ParseIniFile(jx_file_t file) {
   std::string section;
   std::string line;
   bool byte_order_mark_seen = false;
-  while (ReadLine(&file, &line)) {
+  jx::LineReader lines(&file, UINT64_MAX, std::string().max_size());
+  while (lines.Next(&line)) {
     if (!byte_order_mark_seen && line.compare(0, 3, "\xEF\xBB\xBF") == 0) {
       line.erase(0, 3);
       byte_order_mark_seen = true;
