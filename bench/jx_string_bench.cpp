@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/jx_path_text.h"
 #include "base/jx_string.h"
-#include "base/jx_text.h"
 
 namespace {
 
@@ -27,8 +27,7 @@ void BM_String_FixFilePathInPlace(benchmark::State& state) {
   for (auto _ : state) {
     for (size_t i = 0; i < paths.size(); ++i) {
       std::copy(paths[i].begin(), paths[i].end(), copies[i].begin());
-      benchmark::DoNotOptimize(
-          fix_file_path(copies[i].data(), static_cast<int>(copies[i].size())));
+      benchmark::DoNotOptimize(fix_file_path(copies[i].data(), static_cast<int>(copies[i].size())));
       bytes += paths[i].size();
     }
   }

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "base/jx_text.h"
+#include "base/jx_number_text.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/jx_path_text.h"
 #include "base/jx_string.h"
-#include "base/jx_text.h"
 #include "fuzz_support.h"
 #include "qz_check_trelm_version.h"
 

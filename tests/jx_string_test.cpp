@@ -5,7 +5,7 @@
 #include <iterator>
 #include <vector>
 
-#include "base/jx_text.h"
+#include "base/jx_number_text.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/jx_text.h"
+#include "base/jx_path_text.h"
 #include "base/jx_thread.h"
 #include "base/jx_time.h"
 #include "support/jx_test_text.h"

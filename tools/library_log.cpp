@@ -6,8 +6,8 @@
 
 #include "base/jx_file.h"
 #include "base/jx_log.h"
+#include "base/jx_path_text.h"
 #include "base/jx_plog.h"
-#include "base/jx_text.h"
 #include "base/jx_thread.h"
 #include "base/jx_time.h"
 #include "outcome.h"

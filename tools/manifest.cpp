@@ -7,7 +7,7 @@
 
 #include "base/jx_file.h"
 #include "base/jx_file_internal.h"
-#include "base/jx_text.h"
+#include "base/jx_path_text.h"
 #include "outcome.h"
 #include "platform/jx_os.h"
 #include "qz_check_trelm_version.h"

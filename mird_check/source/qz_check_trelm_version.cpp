@@ -17,8 +17,8 @@
 #include "base/jx_json.h"
 #include "base/jx_jvalue.h"
 #include "base/jx_md5_engine.h"
+#include "base/jx_path_text.h"
 #include "base/jx_plog.h"
-#include "base/jx_text.h"
 #include "mird_check.h"
 #include "platform/jx_os.h"
 

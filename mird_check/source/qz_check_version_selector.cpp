@@ -7,8 +7,8 @@
 #include "base/jx_file.h"
 #include "base/jx_file_internal.h"
 #include "base/jx_hand_out.h"
+#include "base/jx_path_text.h"
 #include "base/jx_system.h"
-#include "base/jx_text.h"
 #include "platform/jx_os.h"
 #include "qz_check_trelm_version.h"
 
@@ -16,8 +16,6 @@ namespace {
 
 // Marker files are a line of text; anything longer is not read further.
 constexpr int64_t kMaxMarkerBytes = 64 * 1024;
-
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 // ASCII bytes that end a word: not printable, or white space. Bytes of 0x80
 // and above are part of a word.
@@ -77,7 +75,7 @@ std::vector<int64_t> ParseVersionNumbers(const std::string& name) {
 
 std::string GetPathBaseName(const std::string& entry) {
   std::string text = entry;
-  if (!text.empty() && IsSeparator(text.back())) text.pop_back();
+  if (!text.empty() && jx::IsPathSeparator(text.back())) text.pop_back();
   const size_t separator = text.find_last_of("/\\");
   return separator == std::string::npos ? "" : text.substr(separator + 1);
 }

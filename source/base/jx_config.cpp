@@ -8,11 +8,12 @@
 
 #include "base/jx_config_internal.h"
 #include "base/jx_file.h"
+#include "base/jx_file_internal.h"
 #include "base/jx_guard.h"
 #include "base/jx_hand_out.h"
 #include "base/jx_line_reader.h"
+#include "base/jx_path_text.h"
 #include "base/jx_system.h"
-#include "base/jx_text.h"
 
 namespace {
 
@@ -47,8 +48,12 @@ void Classify(std::string_view line, std::string* section, std::vector<IniLine>*
   entries->push_back({*section, std::string(key), std::string(Trim(line.substr(equals + 1)))});
 }
 
-std::vector<IniLine> ParseIniFile(jx_file_t file) {
+// The entries of the INI file at `path`; empty when it cannot be opened.
+std::vector<IniLine> ReadIniFile(const char* path) {
   std::vector<IniLine> entries;
+  const jx::ScopedFile opened(jx_file_open(path, "rb"));
+  if (opened == nullptr) return entries;
+  jx_file_t file = opened.get();
   std::string section;
   std::string line;
   bool byte_order_mark_seen = false;
@@ -72,7 +77,6 @@ char* PoolCopy(jx_mem_pool_t pool, const std::string& text) {
 
 constexpr char kThisFile[] = "source/base/jx_config";
 constexpr char kConfigFileName[] = "app_base_config.ini";
-constexpr char kVersion[] = "2.7.1.08091622";
 
 std::string UserAppDataFolder() { return jx::TakeText(&jx_get_os_user_cache_path); }
 
@@ -110,13 +114,9 @@ AppConfigStore& ProcessAppConfig() {
 
 ConfigTable LoadConfigTable(const std::string& path) {
   ConfigTable table;
-  jx_mem_pool_t pool = jx_mem_pool_create(1024);
-  const jx_ini_entries read = jx_file_ini_read_all(path.c_str(), pool);
-  for (uint32_t i = 0; i < read.count; ++i) {
-    const jx_ini_entry& entry = read.entries[i];
-    table[entry.section][entry.key] = entry.value;
+  for (IniLine& line : ReadIniFile(path.c_str())) {
+    table[std::move(line.section)][std::move(line.key)] = std::move(line.value);
   }
-  jx_mem_pool_destory(pool);
   return table;
 }
 
@@ -135,10 +135,7 @@ extern "C" {
 
 jx_ini_entries jx_file_ini_read_all(const char* path, jx_mem_pool_t pool) {
   return jx::Guarded(jx_ini_entries{}, [&] {
-    jx_file_t file = jx_file_open(path, "rb");
-    if (file == nullptr) return jx_ini_entries{};
-    const std::vector<IniLine> lines = ParseIniFile(file);
-    jx_file_close(&file);
+    const std::vector<IniLine> lines = ReadIniFile(path);
     const size_t bytes = lines.size() * sizeof(jx_ini_entry);
     if (lines.empty() || bytes > INT32_MAX) return jx_ini_entries{};
     auto* entries = static_cast<jx_ini_entry*>(jx_mem_pool_malloc(pool, static_cast<int>(bytes)));
@@ -165,7 +162,5 @@ jx_app_config jx_get_app_config(void) {
                          jx::HandOutWithNul(paths.config_path, {kThisFile, __LINE__})};
   });
 }
-
-const char* jx_version(void) { return kVersion; }
 
 }  // extern "C"

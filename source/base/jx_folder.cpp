@@ -11,7 +11,7 @@
 
 #include "base/jx_file_internal.h"
 #include "base/jx_guard.h"
-#include "base/jx_text.h"
+#include "base/jx_path_text.h"
 #include "platform/jx_os.h"
 
 namespace {

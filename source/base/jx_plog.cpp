@@ -15,9 +15,9 @@
 #include "base/jx_config_internal.h"
 #include "base/jx_guard.h"
 #include "base/jx_hand_out.h"
+#include "base/jx_number_text.h"
 #include "base/jx_scoped_lock.h"
 #include "base/jx_string.h"
-#include "base/jx_text.h"
 #include "base/jx_thread.h"
 #include "platform/jx_os.h"
 

@@ -12,8 +12,8 @@
 #include "base/jx_hand_out.h"
 #include "base/jx_lock.h"
 #include "base/jx_memory.h"
+#include "base/jx_path_text.h"
 #include "base/jx_scoped_lock.h"
-#include "base/jx_text.h"
 #include "base/jx_thread.h"
 #include "platform/jx_os.h"
 

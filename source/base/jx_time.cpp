@@ -4,7 +4,7 @@
 #include <cerrno>
 
 #include "base/jx_calendar.h"
-#include "base/jx_text.h"
+#include "base/jx_number_text.h"
 #include "platform/jx_os.h"
 
 namespace {

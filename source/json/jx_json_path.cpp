@@ -9,7 +9,7 @@
 
 #include "base/jx_guard.h"
 #include "base/jx_json.h"
-#include "base/jx_text.h"
+#include "base/jx_number_text.h"
 #include "json/jx_json_document.h"
 #include "json/jx_json_path.h"
 

@@ -1,21 +1,13 @@
-// Internal text helpers shared across the toolkit and the check.
-#ifndef JX_BASE_JX_TEXT_H_
-#define JX_BASE_JX_TEXT_H_
+// Number text: lenient reading of numbers in settings and JSON texts, and
+// zero-padded writing.
+#ifndef JX_BASE_JX_NUMBER_TEXT_H_
+#define JX_BASE_JX_NUMBER_TEXT_H_
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace jx {
-
-// Writes the normal form of the `length` bytes at `source` to `out` and
-// returns its length, never more than `length`. `out` may be `source`: the
-// normaliser never writes ahead of what it has read.
-size_t NormalizePath(const char* source, size_t length, char* out);
-
-// A normalised copy of `path`; "" when nothing is left.
-std::string FixPathText(std::string_view path);
 
 // Lenient conversions for settings and JSON texts: white space trimmed,
 // lower-cased, "true" reads as 1, "false" and "" as 0, then the number at the
@@ -32,4 +24,4 @@ void AppendZeroPadded(std::string* out, long long value, int width, int base = 1
 
 }  // namespace jx
 
-#endif  // JX_BASE_JX_TEXT_H_
+#endif  // JX_BASE_JX_NUMBER_TEXT_H_
