@@ -38,7 +38,7 @@ JX_API void jx_lock_lock(jx_lock_t lock);
 JX_API void jx_lock_unlock(jx_lock_t lock);
 
 // Destroys the lock: at once when it is free, else at the unlock that leaves
-// it free.
+// it free. ("destory" is the exported name products link against.)
 JX_API void jx_lock_destory(jx_lock_t lock);
 
 // The process-wide ticket lock, created on the first call; every call returns

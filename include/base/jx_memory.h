@@ -54,7 +54,8 @@ JX_API void* jx_mem_pool_malloc(jx_mem_pool_t pool, int size);
 // jx_mem_pool_destory
 //
 // Releases the pool and all memory it handed out. A null or destroyed pool is
-// ignored. No other thread may still be allocating from the pool.
+// ignored. No other thread may still be allocating from the pool. ("destory"
+// is the spelling products link against, here and in jx_lock.h.)
 JX_API void jx_mem_pool_destory(jx_mem_pool_t pool);
 
 JX_EXTERN_C_END

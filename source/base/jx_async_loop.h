@@ -94,6 +94,8 @@ class AsyncLoop : public std::enable_shared_from_this<AsyncLoop> {
   bool IsStopped() const { return stopped_.load(); }
 
  private:
+  // These three keep their lower-camel names: the log lines they write carry
+  // the function name, and readers of the log search for it.
   bool fetchOneTask(AsyncTask* task);
   void RunTaskFunc(const AsyncTask& task);
   int64_t peekTaskViaDelayTasks();
@@ -105,7 +107,9 @@ class AsyncLoop : public std::enable_shared_from_this<AsyncLoop> {
   // The level to log a queue of `length` tasks at, at most once a second
   // across both queues; 0 for none. The caller logs, so the line names it.
   int OverloadLevel(size_t length);
-  // The delay queue is a binary min-heap on due time.
+  // The delay queue is a binary min-heap on due time, written out by hand:
+  // the order in which tasks of equal due time run is that of these two
+  // steps, which std::push_heap and std::pop_heap do not promise.
   void SiftUpDelayTask(size_t index);
   void RemoveRootDelayTask();
 

@@ -225,6 +225,9 @@ void LogContext::WriteBatch(const std::vector<std::string>& batch) {
 }
 
 void LogContext::WriteLeakReport() {
+  // With recording off nothing is ever recorded: skip the tracker's lock and
+  // the shared handle on every batch.
+  if constexpr (!MemoryTracker::kRecording) return;
   MemoryTracker::Instance()->QueryLeaks(kLeakAgeMilliseconds, &leaks_);
   for (const TrackRecord& leak : leaks_) {
     file_.Write(LeakLine(leak));

@@ -86,7 +86,8 @@ class LogContext {
                         std::string_view message) const;
 
   // Queues a finished line under the queue lock, applying the backlog
-  // warning and discard, then wakes the writer if it is idle.
+  // warning and discard, then wakes the writer if it is idle. The name is
+  // part of the log text: the backlog lines name it as their function.
   void JXAddLogForWrite(std::string line);
 
   // --- The writer: one thread, the only one that touches the file ---
