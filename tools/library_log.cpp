@@ -5,13 +5,13 @@
 #include <algorithm>
 
 #include "base/jx_file.h"
+#include "base/jx_file_internal.h"
 #include "base/jx_log.h"
 #include "base/jx_path_text.h"
 #include "base/jx_plog.h"
 #include "base/jx_thread.h"
 #include "base/jx_time.h"
 #include "outcome.h"
-#include "platform/jx_os.h"
 
 namespace mird_tool {
 
@@ -22,8 +22,7 @@ constexpr int64_t kWaitMilliseconds = 5000;
 constexpr int kPollMilliseconds = 10;
 
 int64_t FileSize(const std::string& path) {
-  jx::os::PathInfo info{};
-  return jx::os::StatPath(jx::FixPathText(path), &info) ? static_cast<int64_t>(info.size) : 0;
+  return static_cast<int64_t>(jx::StatEntry(jx::FixPathText(path)).size);
 }
 
 // The file's bytes from `offset` on; from the start when the file is shorter

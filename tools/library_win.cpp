@@ -1,8 +1,8 @@
 // Windows implementation of loading the product library.
 #include <windows.h>
 
+#include "base/jx_utf.h"
 #include "library.h"
-#include "platform/win/win_text.h"
 
 namespace mird_tool {
 
@@ -11,11 +11,12 @@ const char* LibraryFileName() { return "mird_check.dll"; }
 Library* LoadLibraryFile(const std::string& path, std::string* error) {
   // The loader wants "\" separators; the altered search path lets the DLL's
   // own dependencies be found beside it, as for the product's processes.
-  std::wstring wide = jx::os::ToWide(path);
-  for (wchar_t& c : wide) {
-    if (c == L'/') c = L'\\';
+  std::u16string wide = jx::Utf8ToUtf16(path);
+  for (char16_t& c : wide) {
+    if (c == u'/') c = u'\\';
   }
-  HMODULE module = LoadLibraryExW(wide.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  HMODULE module = LoadLibraryExW(reinterpret_cast<const wchar_t*>(wide.c_str()), nullptr,
+                                  LOAD_WITH_ALTERED_SEARCH_PATH);
   if (module == nullptr) *error = "Windows error " + std::to_string(GetLastError());
   return reinterpret_cast<Library*>(module);
 }

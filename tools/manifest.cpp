@@ -9,7 +9,6 @@
 #include "base/jx_file_internal.h"
 #include "base/jx_path_text.h"
 #include "outcome.h"
-#include "platform/jx_os.h"
 #include "qz_check_trelm_version.h"
 
 namespace mird_tool {
@@ -42,8 +41,8 @@ bool ListFiles(const std::string& folder, std::vector<File>* files, std::string*
     const std::string path =
         entry.compare(0, prefix.size(), prefix) == 0 ? entry.substr(prefix.size()) : entry;
     if (QZCheckIsReservedName(path)) continue;
-    jx::os::PathInfo info{};
-    if (!jx::os::StatPath(entry, &info) || !info.is_regular) {
+    const jx::EntryInfo info = jx::StatEntry(entry);
+    if (!info.is_plain) {
       PrintNote("left out " + entry + ": not a plain file");
       continue;
     }
@@ -77,9 +76,9 @@ bool ManifestText(const std::string& folder, const std::vector<File>& files, std
 // Why the manifest at `path` may not be replaced; "" when it may. Replacing
 // a link would not write through it, but whoever made it meant something else.
 std::string ReplaceError(const std::string& path) {
-  jx::os::PathInfo info{};
-  if (jx::os::IsLink(path)) return path + ": is a link; not replaced";
-  if (jx::os::StatPath(path, &info) && !info.is_regular) {
+  if (jx::IsLinkAt(path)) return path + ": is a link; not replaced";
+  const jx::EntryInfo info = jx::StatEntry(path);
+  if (info.exists && !info.is_plain) {
     return path + ": is not a plain file; not replaced";
   }
   return "";

@@ -20,7 +20,6 @@
 #include "base/jx_path_text.h"
 #include "base/jx_plog.h"
 #include "mird_check.h"
-#include "platform/jx_os.h"
 
 namespace {
 
@@ -40,11 +39,11 @@ bool QZCheckIsReservedName(const std::string& path) {
 // --- The manifest ---
 
 bool QZCheckManifestReader::Open(const std::string& folder) {
-  jx::os::PathInfo info{};
-  file_ = jx::OpenPlainFile(jx::FixPathText(folder + kManifestName), &info);
+  uint64_t size = 0;
+  file_ = jx::OpenPlainFile(jx::FixPathText(folder + kManifestName), &size);
   if (file_ == nullptr) return false;
   handle_ = file_.get();
-  lines_.emplace(&handle_, info.size, kManifestMaxLineBytes);
+  lines_.emplace(&handle_, size, kManifestMaxLineBytes);
   return true;
 }
 
@@ -80,12 +79,10 @@ bool QZCheckParseFileMd5TextLine(std::string line, QZCheckMd5Entry* entry) {
 
 QZCheckFileDigest QZCheckDigestFile(const std::string& path, int32_t limit, uint64_t skip_size) {
   QZCheckFileDigest result;
-  jx::os::PathInfo info{};
-  const jx::ScopedFile opened = jx::OpenPlainFile(jx::PreparePath(path.c_str()), &info);
+  const jx::ScopedFile opened = jx::OpenPlainFile(jx::PreparePath(path.c_str()), &result.size);
   if (opened == nullptr) return result;
   result.plain = true;
-  result.size = info.size;
-  if (info.size >= skip_size) return result;
+  if (result.size >= skip_size) return result;
   const uint64_t wanted = limit > 0 ? static_cast<uint64_t>(limit) : UINT64_MAX;
   constexpr uint32_t kPieceSize = 256 * 1024;
   constexpr uint32_t kClassicPieceSize = 256;

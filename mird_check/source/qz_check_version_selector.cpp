@@ -9,7 +9,6 @@
 #include "base/jx_hand_out.h"
 #include "base/jx_path_text.h"
 #include "base/jx_system.h"
-#include "platform/jx_os.h"
 #include "qz_check_trelm_version.h"
 
 namespace {
@@ -149,8 +148,7 @@ std::string QZCheckVersionSelector::FixPath(const std::string& path) {
 std::string QZCheckVersionSelector::ReadFileText(const std::string& path) {
   // Only plain files: a marker that is a FIFO or device would block or never
   // end.
-  jx::os::PathInfo info{};
-  const jx::ScopedFile opened = jx::OpenPlainFile(jx::PreparePath(path.c_str()), &info);
+  const jx::ScopedFile opened = jx::OpenPlainFile(jx::PreparePath(path.c_str()), nullptr);
   if (opened == nullptr) return "";
   jx_file_t file = opened.get();
   std::string content;

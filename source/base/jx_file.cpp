@@ -35,8 +35,7 @@ int64_t CopyStream(std::FILE* source, std::FILE* target) {
 }
 
 bool CopyFileAt(const std::string& from, const std::string& to) {
-  os::PathInfo info{};
-  const ScopedFile source = OpenPlainFile(from, &info);
+  const ScopedFile source = OpenPlainFile(from, nullptr);
   std::FILE* target = os::OpenFile(to, "wb+");
   if (target == nullptr) return false;
   const int64_t copied = source != nullptr ? CopyStream(source.get(), target) : 0;
@@ -57,13 +56,24 @@ bool WriteWholeFile(const std::string& path, const std::function<bool(std::FILE*
   return written;
 }
 
-ScopedFile OpenPlainFile(const std::string& path, os::PathInfo* info, const char* mode,
-                         os::OpenRule rule) {
+ScopedFile OpenPlainFile(const std::string& path, uint64_t* size, const char* mode,
+                         bool through_link) {
   if (path.empty()) return nullptr;
-  ScopedFile file(os::OpenFile(path, mode, rule));
-  if (file != nullptr && (!os::StatOpenFile(file.get(), info) || !info->is_regular)) file.reset();
+  ScopedFile file(os::OpenFile(
+      path, mode, through_link ? os::OpenRule::kFollowLinks : os::OpenRule::kNoFinalLink));
+  os::PathInfo info{};
+  if (file == nullptr || !os::StatOpenFile(file.get(), &info) || !info.is_regular) return nullptr;
+  if (size != nullptr) *size = info.size;
   return file;
 }
+
+EntryInfo StatEntry(const std::string& path) {
+  os::PathInfo info{};
+  if (!os::StatPath(path, &info)) return EntryInfo{false, false, 0};
+  return EntryInfo{true, info.is_regular, info.size};
+}
+
+bool IsLinkAt(const std::string& path) { return os::IsLink(path); }
 
 }  // namespace jx
 

@@ -1,7 +1,9 @@
-// Steps of the file calls that the folder and console calls share. Apart from
-// PreparePath they take prepared paths (normalised, not empty) and use them
-// as they are: an entry found by a folder walk then reaches exactly the entry
-// it names, even a Linux name holding "\" that normalising again would split.
+// Steps of the file calls that the folder, console and log calls share, and
+// what the layers above the toolkit need of files without the OS layer.
+// Apart from PreparePath they take prepared paths (normalised, not empty) and
+// use them as they are: an entry found by a folder walk then reaches exactly
+// the entry it names, even a Linux name holding "\" that normalising again
+// would split.
 #ifndef JX_BASE_JX_FILE_INTERNAL_H_
 #define JX_BASE_JX_FILE_INTERNAL_H_
 
@@ -11,8 +13,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "platform/jx_os.h"
 
 namespace jx {
 
@@ -28,18 +28,29 @@ std::string PreparePath(const char* path);
 // True when `path` names an existing entry that is not a folder.
 bool IsFileAt(const std::string& path);
 
+// What is at `path`, following links.
+struct EntryInfo {
+  bool exists;
+  bool is_plain;  // a plain file: not a folder, FIFO, device or socket
+  uint64_t size;  // of a file; 0 for anything else
+};
+EntryInfo StatEntry(const std::string& path);
+
+// True when the entry at `path` is itself a link or reparse point.
+bool IsLinkAt(const std::string& path);
+
 // True when no file is at `path` afterwards; an entry that is not a file
 // (missing, or a folder) is left alone and counts as success.
 bool RemoveFileAt(const std::string& path);
 
-// Opens `path` for reading only when it is a plain file: the test is made on
-// the opened handle, so the entry cannot be swapped for a FIFO or device (which
-// could block a read or never end) in between. Fills `info` from the handle.
-// Null when the file cannot be opened or is not a plain file.
-// `mode` and `rule` are those of os::OpenFile (the log appends, never through
-// a link).
-ScopedFile OpenPlainFile(const std::string& path, os::PathInfo* info, const char* mode = "rb",
-                         os::OpenRule rule = os::OpenRule::kFollowLinks);
+// Opens `path` with `mode` (a validated C runtime mode) only when it is a plain
+// file: the test is made on the opened handle, so the entry cannot be swapped
+// for a FIFO or device (which could block a read or never end) in between.
+// Puts the size the handle reports in `*size` when `size` is not null. With
+// `through_link` false a final link fails the open (the log never writes
+// through one). Null when the file cannot be opened or is not a plain file.
+ScopedFile OpenPlainFile(const std::string& path, uint64_t* size, const char* mode = "rb",
+                         bool through_link = true);
 
 // The entries jx_folder_enumerate_all lists for `folder` and `depth`, in the
 // same order and form; empty where it lists none.

@@ -30,8 +30,7 @@ int CountFiles(const std::string& folder) {
 // when the backup was not made (its name is taken, or the copy failed).
 bool CopyToBackup(const std::string& log_path, const std::string& backup) {
   if (IsFileAt(backup)) return false;
-  os::PathInfo info{};
-  const ScopedFile source = OpenPlainFile(log_path, &info);
+  const ScopedFile source = OpenPlainFile(log_path, nullptr);
   if (source == nullptr) return false;
   return WriteWholeFile(
       backup, [&](std::FILE* target) { return CopyStream(source.get(), target) > 0; }, false);
@@ -41,17 +40,13 @@ bool CopyToBackup(const std::string& log_path, const std::string& backup) {
 // reached through a link: a link could make the log append to any file the
 // process may write, and a FIFO could block the writer.
 jx_file_t OpenLogFile(const std::string& path) {
-  os::PathInfo info{};
-  return OpenPlainFile(path, &info, "a+", os::OpenRule::kNoFinalLink).release();
+  return OpenPlainFile(path, nullptr, "a+", false).release();
 }
 
 // Empties the log file where it is: a reader that does not share deletion
 // (a log viewer on Windows) keeps the name from being deleted, and a log
 // that stayed full would be backed up again at every write.
-void EmptyLogFile(const std::string& path) {
-  os::PathInfo info{};
-  OpenPlainFile(path, &info, "wb", os::OpenRule::kNoFinalLink);
-}
+void EmptyLogFile(const std::string& path) { OpenPlainFile(path, nullptr, "wb", false); }
 
 }  // namespace
 
