@@ -86,6 +86,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::string& want : expected) FUZZ_CHECK(ReadLineByteByByte(&file) == want);
   jx_file_close(&file);
 
-  for (const std::string& line : expected) CheckParse(line);
+  for (const std::string& entry : expected) CheckParse(entry);
   return 0;
 }
