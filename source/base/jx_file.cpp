@@ -44,14 +44,25 @@ bool CopyFileAt(const std::string& from, const std::string& to) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::function<bool(std::FILE*)>& fill,
-                    bool replace) {
+                    bool replace, std::string* why) {
   const std::string partial = path + ".partial";
+  // Read before the clean-up below replaces the system's error.
+  const auto failed = [&](const std::string& step, bool has_reason) {
+    if (why != nullptr) *why = has_reason ? step + ": " + os::LastError() : step;
+    return false;
+  };
   os::RemoveFile(partial);  // a link there goes, not its target
   std::FILE* file = nullptr;
-  if (!os::OpenFile(partial, "wb", &file, os::OpenRule::kCreateNew)) return false;
-  bool written = fill(file) && os::FlushToDisk(file);
-  written = std::fclose(file) == 0 && written;
-  written = written && (replace ? os::ReplacePath(partial, path) : os::RenamePath(partial, path));
+  if (!os::OpenFile(partial, "wb", &file, os::OpenRule::kCreateNew)) {
+    return failed("create " + partial, true);
+  }
+  bool written = fill(file) || failed("write " + partial, false);
+  written = written && (os::FlushToDisk(file) || failed("flush " + partial, true));
+  const bool closed = std::fclose(file) == 0;
+  written = written && (closed || failed("close " + partial, false));
+  written =
+      written && ((replace ? os::ReplacePath(partial, path) : os::RenamePath(partial, path)) ||
+                  failed("rename " + partial, true));
   if (!written) os::RemoveFile(partial);
   return written;
 }
