@@ -100,12 +100,14 @@ TEST_F(Tool, WritesAManifestOfPlainFilesInByteOrderWithoutReservedNames) {
 }
 
 // A manifest is never written through a link or over what is not a file, nor
-// naming a file whose name a line cannot hold.
+// naming a file whose name a line cannot hold; a failed write says why.
 TEST_F(Tool, RefusesToWriteAManifestItCannotWriteSafely) {
   const std::string manifest = version_ + "verify.md5.check";
   const std::pair<std::function<bool()>, std::string> cases[] = {
       {[&] { return jx::test::MakeLink(manifest, root_ + "target"); }, "is a link; not replaced"},
       {[&] { return jx_folder_create(manifest.c_str()); }, "is not a plain file; not replaced"},
+      {[&] { return jx_folder_recursive_create((manifest + ".partial/in/").c_str()); },
+       "cannot be written: create " + manifest + ".partial: "},
       {[&] { return !OnWindows() && (WriteFile(version_ + "line\nbreak", ""), true); }, ""},
       {[&] { return !OnWindows() && (WriteFile(version_ + "carriage\r", ""), true); }, ""},
       {[&] { return !OnWindows() && (WriteFile(version_ + "back\\slash", ""), true); }, ""}};

@@ -86,13 +86,14 @@ std::string ReplaceError(const std::string& path) {
 
 // Writes the manifest whole, or leaves the one there untouched.
 bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
+  std::string why;
   const bool written = jx::WriteWholeFile(
       path,
       [&](std::FILE* file) {
         return std::fwrite(text.data(), 1, text.size(), file) == text.size();
       },
-      true);
-  if (!written) *error = path + ": cannot be written";
+      true, &why);
+  if (!written) *error = path + ": cannot be written: " + why;
   return written;
 }
 

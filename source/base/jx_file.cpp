@@ -21,7 +21,7 @@ bool IsFileAt(const std::string& path) {
   return os::StatPath(path, &info) && !info.is_directory;
 }
 
-bool RemoveFileAt(const std::string& path) { return !IsFileAt(path) || os::RemoveFile(path) == 0; }
+bool RemoveFileAt(const std::string& path) { return !IsFileAt(path) || os::RemoveFile(path); }
 
 int64_t CopyStream(std::FILE* source, std::FILE* target) {
   std::vector<char> block(64 * 1024);
@@ -36,33 +36,44 @@ int64_t CopyStream(std::FILE* source, std::FILE* target) {
 
 bool CopyFileAt(const std::string& from, const std::string& to) {
   const ScopedFile source = OpenPlainFile(from, nullptr);
-  std::FILE* target = os::OpenFile(to, "wb+");
-  if (target == nullptr) return false;
+  std::FILE* target = nullptr;
+  if (!os::OpenFile(to, "wb+", &target)) return false;
   const int64_t copied = source != nullptr ? CopyStream(source.get(), target) : 0;
   return std::fclose(target) == 0 && copied > 0;
 }
 
 bool WriteWholeFile(const std::string& path, const std::function<bool(std::FILE*)>& fill,
-                    bool replace) {
+                    bool replace, std::string* why) {
   const std::string partial = path + ".partial";
+  // Read before the clean-up below replaces the system's error.
+  const auto failed = [&](const std::string& step, bool has_reason) {
+    if (why != nullptr) *why = has_reason ? step + ": " + os::LastError() : step;
+    return false;
+  };
   os::RemoveFile(partial);  // a link there goes, not its target
-  std::FILE* file = os::OpenFile(partial, "wb", os::OpenRule::kCreateNew);
-  if (file == nullptr) return false;
-  bool written = fill(file) && os::FlushToDisk(file);
-  written = std::fclose(file) == 0 && written;
+  std::FILE* file = nullptr;
+  if (!os::OpenFile(partial, "wb", &file, os::OpenRule::kCreateNew)) {
+    return failed("create " + partial, true);
+  }
+  bool written = fill(file) || failed("write " + partial, false);
+  written = written && (os::FlushToDisk(file) || failed("flush " + partial, true));
+  const bool closed = std::fclose(file) == 0;
+  written = written && (closed || failed("close " + partial, false));
   written =
-      written && (replace ? os::ReplacePath(partial, path) : os::RenamePath(partial, path)) == 0;
+      written && ((replace ? os::ReplacePath(partial, path) : os::RenamePath(partial, path)) ||
+                  failed("rename " + partial, true));
   if (!written) os::RemoveFile(partial);
   return written;
 }
 
 ScopedFile OpenPlainFile(const std::string& path, uint64_t* size, const char* mode,
                          bool through_link) {
-  if (path.empty()) return nullptr;
-  ScopedFile file(os::OpenFile(
-      path, mode, through_link ? os::OpenRule::kFollowLinks : os::OpenRule::kNoFinalLink));
+  std::FILE* opened = nullptr;
+  const os::OpenRule rule = through_link ? os::OpenRule::kFollowLinks : os::OpenRule::kNoFinalLink;
+  if (path.empty() || !os::OpenFile(path, mode, &opened, rule)) return nullptr;
+  ScopedFile file(opened);
   os::PathInfo info{};
-  if (file == nullptr || !os::StatOpenFile(file.get(), &info) || !info.is_regular) return nullptr;
+  if (!os::StatOpenFile(file.get(), &info) || !info.is_regular) return nullptr;
   if (size != nullptr) *size = info.size;
   return file;
 }
@@ -115,7 +126,8 @@ jx_file_t jx_file_open(const char* path, const char* mode) {
   return jx::Guarded<jx_file_t>(nullptr, [&]() -> jx_file_t {
     const std::string prepared = PreparePath(path);
     if (prepared.empty() || !IsValidMode(mode)) return nullptr;
-    return jx::os::OpenFile(prepared, mode);
+    std::FILE* stream = nullptr;
+    return jx::os::OpenFile(prepared, mode, &stream) ? stream : nullptr;
   });
 }
 
@@ -123,7 +135,7 @@ jx_file_t jx_file_ropen(const char* path, const char* mode, jx_file_t stream) {
   return jx::Guarded<jx_file_t>(nullptr, [&]() -> jx_file_t {
     const std::string prepared = PreparePath(path);
     if (prepared.empty() || !IsValidMode(mode) || stream == nullptr) return nullptr;
-    return jx::os::ReopenFile(prepared, mode, stream);
+    return jx::os::ReopenFile(prepared, mode, stream) ? stream : nullptr;
   });
 }
 
@@ -186,13 +198,17 @@ bool jx_file_close(jx_file_t* file) {
 
 int jx_file_no(jx_file_t* file) {
   FILE* stream = Stream(file);
-  return stream != nullptr ? jx::os::FileDescriptor(stream) : -1;
+  int fd = -1;
+  return stream != nullptr && jx::os::FileDescriptor(stream, &fd) ? fd : -1;
 }
 
-int jx_file_dup(int fd) { return fd < 0 ? -1 : jx::os::DuplicateDescriptor(fd); }
+int jx_file_dup(int fd) {
+  int duplicate = -1;
+  return fd >= 0 && jx::os::DuplicateDescriptor(fd, &duplicate) ? duplicate : -1;
+}
 
 int jx_file_dup2(int fd1, int fd2) {
-  return fd1 < 0 || fd2 < 0 ? -1 : jx::os::DuplicateDescriptorTo(fd1, fd2);
+  return fd1 >= 0 && fd2 >= 0 && jx::os::DuplicateDescriptorTo(fd1, fd2) ? 0 : -1;
 }
 
 bool jx_file_exist(const char* path) {

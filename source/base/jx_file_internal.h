@@ -70,9 +70,10 @@ bool CopyFileAt(const std::string& from, const std::string& to);
 // the temporary name "<path>.partial" (one left by a crash is removed first;
 // nothing is written through a link), which is put on the disk and then
 // renamed to `path`. An existing entry at `path` is replaced only when
-// `replace`. False, with no temporary file left, when `fill` or a step fails.
+// `replace`. False, with no temporary file left, when `fill` or a step fails;
+// then `why`, when given, names the step and the system's reason.
 bool WriteWholeFile(const std::string& path, const std::function<bool(std::FILE*)>& fill,
-                    bool replace);
+                    bool replace, std::string* why = nullptr);
 
 }  // namespace jx
 

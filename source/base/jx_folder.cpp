@@ -253,7 +253,7 @@ bool jx_folder_rename(const char* source, const char* dest) {
     to.pop_back();  // the folder itself
     const std::string parent = FolderPart(to);
     if (!parent.empty() && !IsFolderAt(parent)) MakeFolders(parent, kAllTrusted);
-    return !to.empty() && jx::os::RenamePath(from, to) == 0;
+    return !to.empty() && jx::os::RenamePath(from, to);
   });
 }
 
@@ -261,7 +261,7 @@ bool jx_file_rename(const char* source, const char* dest) {
   return jx::Guarded(false, [&] {
     const std::string from = jx::PreparePath(source);
     const std::string to = PrepareFileTarget(from, dest);
-    return !to.empty() && jx::os::RenamePath(from, to) == 0;
+    return !to.empty() && jx::os::RenamePath(from, to);
   });
 }
 

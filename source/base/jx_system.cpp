@@ -192,13 +192,14 @@ bool jx_process_is_alive(int64_t pid) {
 int64_t jx_process_launch(int count, const char* const* args) {
   return jx::Guarded<int64_t>(-1, [&]() -> int64_t {
     const std::vector<std::string> arguments = CopyTexts(count, args);
-    return arguments.empty() ? -1 : jx::os::LaunchProcess(arguments);
+    int64_t pid = -1;
+    return !arguments.empty() && jx::os::LaunchProcess(arguments, &pid) ? pid : -1;
   });
 }
 
 int jx_process_terminate(int64_t pid, int exit_code) {
   if (!IsProcessId(pid)) return -1;
-  return jx::Guarded(-1, [&] { return jx::os::EndProcess(pid, exit_code); });
+  return jx::Guarded(-1, [&] { return jx::os::EndProcess(pid, exit_code) ? 0 : -1; });
 }
 
 bool jx_process_terminate_self(int exit_code) {

@@ -63,7 +63,7 @@ int32_t jx_system_time_seconds(void) {
 
 int jx_localtime(struct tm* out, const int64_t* seconds) {
   if (out == nullptr || seconds == nullptr) return EINVAL;
-  return jx::os::LocalTime(out, *seconds);
+  return jx::os::LocalTime(out, *seconds) ? 0 : errno;
 }
 
 }  // extern "C"

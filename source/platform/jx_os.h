@@ -3,6 +3,11 @@
 // win/ with the same file names; CMake picks the set, so portable code never
 // tests the platform. Texts are UTF-8; conversion to UTF-16 happens inside the
 // Windows files.
+//
+// A call that can fail returns true on success. A value it also produces
+// comes back through a pointer argument, to be used only after a success.
+// After a failure, LastError() tells why. Values that cannot fail, and texts
+// where "" means "no answer", come back as results.
 #ifndef JX_PLATFORM_JX_OS_H_
 #define JX_PLATFORM_JX_OS_H_
 
@@ -14,13 +19,19 @@
 
 namespace jx::os {
 
+// --- errors (os_error.cpp) ---
+// The system's text for the calling thread's last failure, in UTF-8 without a
+// final full stop; meaningful right after a call here returned false.
+std::string LastError();
+
 // --- time (os_time.cpp) ---
 // Monotonic clock in nanoseconds.
 int64_t MonotonicNanoseconds();
 // Wall clock in 100 ns units since 1970-01-01 UTC.
 int64_t RealTime100Nanoseconds();
-// Thread-safe local-time breakdown; 0 or an error number.
-int LocalTime(std::tm* out, int64_t seconds);
+// Thread-safe local-time breakdown. On failure errno holds the C error
+// number too, which the toolkit reports.
+bool LocalTime(std::tm* out, int64_t seconds);
 
 // --- thread identity (os_thread.cpp) ---
 int64_t ProcessId();
@@ -48,9 +59,10 @@ enum class OpenRule {
 };
 // Opens without blocking on a FIFO or device that has no peer; reads and
 // writes block normally afterwards. Never opens a folder.
-std::FILE* OpenFile(const std::string& path, const char* mode,
-                    OpenRule rule = OpenRule::kFollowLinks);
-std::FILE* ReopenFile(const std::string& path, const char* mode, std::FILE* stream);
+bool OpenFile(const std::string& path, const char* mode, std::FILE** stream,
+              OpenRule rule = OpenRule::kFollowLinks);
+// Reopens `stream` itself on `path`; on failure the stream is closed.
+bool ReopenFile(const std::string& path, const char* mode, std::FILE* stream);
 
 struct PathInfo {
   bool is_directory;
@@ -69,11 +81,11 @@ bool StatOpenFile(std::FILE* stream, PathInfo* info);
 // disk, so a rename that follows never names a file whose data a power loss
 // could still take.
 bool FlushToDisk(std::FILE* stream);
-// 0 on success, like the C runtime's remove.
-int RemoveFile(const std::string& path);
-int FileDescriptor(std::FILE* stream);
-int DuplicateDescriptor(int fd);
-int DuplicateDescriptorTo(int fd1, int fd2);
+bool RemoveFile(const std::string& path);
+bool FileDescriptor(std::FILE* stream, int* fd);
+bool DuplicateDescriptor(int fd, int* duplicate);
+// Makes `fd2` a copy of `fd1`.
+bool DuplicateDescriptorTo(int fd1, int fd2);
 
 // --- folders (os_folder.cpp) ---
 // Paths arrive normalised and non-empty; a folder path may end in "/".
@@ -95,11 +107,11 @@ bool CreateFolder(const std::string& path);
 bool RemoveFolder(const std::string& path);
 // True when the entry at `path` is itself a link or reparse point.
 bool IsLink(const std::string& path);
-// Moves a file or folder; never replaces an existing entry. 0 on success.
-int RenamePath(const std::string& from, const std::string& to);
+// Moves a file or folder; never replaces an existing entry.
+bool RenamePath(const std::string& from, const std::string& to);
 // Moves the file `from` over `to` in one step, replacing a file (or the link
-// itself, never its target) that is there. 0 on success.
-int ReplacePath(const std::string& from, const std::string& to);
+// itself, never its target) that is there.
+bool ReplacePath(const std::string& from, const std::string& to);
 
 // --- debug output and console redirection (os_debug.cpp) ---
 // Hands a text to an attached debugger; nothing where the platform has none.
@@ -142,13 +154,12 @@ bool ReadGlobalMemory(MemoryStatus* status);
 // Committed private memory of the process, in bytes.
 bool ReadProcessCommittedMemory(int64_t pid, uint64_t* bytes);
 bool ProcessAlive(int64_t pid);
-// Starts args[0] with `args` (never empty) and does not wait; the child's id,
-// or -1.
-int64_t LaunchProcess(const std::vector<std::string>& args);
+// Starts args[0] with `args` (never empty) and does not wait.
+bool LaunchProcess(const std::vector<std::string>& args, int64_t* pid);
 // Ends the process and waits up to kEndWaitMilliseconds for it to be gone.
-// -1 when the process cannot be reached, else 0.
+// False only when the process cannot be reached.
 constexpr int kEndWaitMilliseconds = 2000;
-int EndProcess(int64_t pid, int exit_code);
+bool EndProcess(int64_t pid, int exit_code);
 // Returns only when the process could not be ended.
 void EndSelf(int exit_code);
 

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/jx_os.h"
+#include "platform/posix/posix_error.h"
 
 namespace jx::os {
 
@@ -28,7 +29,7 @@ int Save(int standard) { return fcntl(standard, F_DUPFD_CLOEXEC, 3); }
 bool PutBack(int saved, int standard) {
   if (saved < 0) return close(standard) == 0 || errno == EBADF;
   const bool restored = dup2(saved, standard) >= 0;
-  close(saved);
+  KeepingError([&] { close(saved); });
   return restored;
 }
 
@@ -37,15 +38,15 @@ bool PutBack(int saved, int standard) {
 void DebuggerOutput(const std::string&) {}  // no debugger channel here
 
 bool RedirectConsole(const std::string& path) {
-  std::FILE* file = OpenFile(path, "a");  // never blocks on a FIFO
-  if (file == nullptr) return false;
+  std::FILE* file = nullptr;
+  if (!OpenFile(path, "a", &file)) return false;  // never blocks on a FIFO
   std::lock_guard<std::mutex> hold(console_lock);
   if (!console.saved) console = {true, Save(STDOUT_FILENO), Save(STDERR_FILENO)};
   std::fflush(stdout);
   std::fflush(stderr);
   const bool out = dup2(fileno(file), STDOUT_FILENO) >= 0;
   const bool err = dup2(fileno(file), STDERR_FILENO) >= 0;
-  std::fclose(file);
+  KeepingError([&] { std::fclose(file); });
   return out && err;
 }
 
@@ -55,7 +56,9 @@ bool ResumeConsole() {
   std::fflush(stdout);
   std::fflush(stderr);
   const bool out = PutBack(console.out, STDOUT_FILENO);
+  const int out_error = errno;
   const bool err = PutBack(console.err, STDERR_FILENO);
+  if (!out) errno = out_error;  // the first failure is reported
   console = {};
   return out && err;
 }

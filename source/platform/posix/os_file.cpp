@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/jx_os.h"
+#include "platform/posix/posix_error.h"
 
 namespace jx::os {
 
@@ -48,23 +50,29 @@ constexpr unsigned kStatMask = STATX_BASIC_STATS | STATX_BTIME;
 
 }  // namespace
 
-std::FILE* OpenFile(const std::string& path, const char* mode, OpenRule rule) {
+bool OpenFile(const std::string& path, const char* mode, std::FILE** stream, OpenRule rule) {
   const int fd = open(path.c_str(), OpenFlags(mode, rule) | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
+  if (fd < 0) return false;
   struct stat status {};
-  if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {  // Windows never opens a folder
-    close(fd);
-    return nullptr;
+  const bool readable = fstat(fd, &status) == 0;
+  if (!readable || S_ISDIR(status.st_mode)) {  // Windows never opens a folder
+    if (readable) errno = EISDIR;
+    KeepingError([&] { close(fd); });
+    return false;
   }
   const int flags = fcntl(fd, F_GETFL);
   if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  std::FILE* stream = fdopen(fd, mode);
-  if (stream == nullptr) close(fd);
-  return stream;
+  std::FILE* opened = fdopen(fd, mode);
+  if (opened == nullptr) {
+    KeepingError([&] { close(fd); });
+    return false;
+  }
+  *stream = opened;
+  return true;
 }
 
-std::FILE* ReopenFile(const std::string& path, const char* mode, std::FILE* stream) {
-  return std::freopen(path.c_str(), mode, stream);
+bool ReopenFile(const std::string& path, const char* mode, std::FILE* stream) {
+  return std::freopen(path.c_str(), mode, stream) != nullptr;
 }
 
 bool StatPath(const std::string& path, PathInfo* info) {
@@ -90,12 +98,22 @@ bool FlushToDisk(std::FILE* stream) {
   return std::fflush(stream) == 0 && fsync(fileno(stream)) == 0;
 }
 
-int RemoveFile(const std::string& path) { return std::remove(path.c_str()); }
+bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
 
-int FileDescriptor(std::FILE* stream) { return fileno(stream); }
+bool FileDescriptor(std::FILE* stream, int* fd) {
+  const int found = fileno(stream);
+  if (found < 0) return false;
+  *fd = found;
+  return true;
+}
 
-int DuplicateDescriptor(int fd) { return dup(fd); }
+bool DuplicateDescriptor(int fd, int* duplicate) {
+  const int made = dup(fd);
+  if (made < 0) return false;
+  *duplicate = made;
+  return true;
+}
 
-int DuplicateDescriptorTo(int fd1, int fd2) { return dup2(fd1, fd2) < 0 ? -1 : 0; }
+bool DuplicateDescriptorTo(int fd1, int fd2) { return dup2(fd1, fd2) >= 0; }
 
 }  // namespace jx::os

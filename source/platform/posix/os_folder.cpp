@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/jx_os.h"
+#include "platform/posix/posix_error.h"
 
 namespace jx::os {
 
@@ -71,8 +72,8 @@ bool RemoveFolder(const std::string& path) {
   return rmdir(path.c_str()) == 0;
 }
 
-int ReplacePath(const std::string& from, const std::string& to) {
-  return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
+bool ReplacePath(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool IsLink(const std::string& path) {
@@ -80,14 +81,14 @@ bool IsLink(const std::string& path) {
   return lstat(WithoutTrailingSlash(path).c_str(), &own) == 0 && S_ISLNK(own.st_mode);
 }
 
-int RenamePath(const std::string& from, const std::string& to) {
+bool RenamePath(const std::string& from, const std::string& to) {
   // Windows never replaces the destination of a rename; neither do we.
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return -1;
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
   // A file system without the flag: the callers have checked the destination.
   struct stat taken {};
-  if (lstat(to.c_str(), &taken) == 0) return -1;
-  return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
+  if (lstat(to.c_str(), &taken) == 0) return Fail(EEXIST);
+  return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 }  // namespace jx::os

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/jx_os.h"
+#include "platform/posix/posix_error.h"
 
 extern char** environ;
 
@@ -254,13 +255,16 @@ bool ReadKernelVersion(KernelVersion* version) {
   *version = {};
   // A release such as "6.1.0-18-amd64"; a missing third number stays 0.
   return std::sscanf(names.release, "%d.%d.%d", &version->major, &version->minor,
-                     &version->build) >= 2;
+                     &version->build) >= 2 ||
+         Fail(EINVAL);
 }
 
 bool ReadGlobalMemory(MemoryStatus* status) {
   const std::string info = ReadProcFile("/proc/meminfo");
-  return ReadKibField(info, "MemTotal", &status->total_bytes) &&
-         ReadKibField(info, "MemAvailable", &status->available_bytes);
+  if (info.empty()) return false;
+  return (ReadKibField(info, "MemTotal", &status->total_bytes) &&
+          ReadKibField(info, "MemAvailable", &status->available_bytes)) ||
+         Fail(ENODATA);
 }
 
 bool ReadProcessCommittedMemory(int64_t pid, uint64_t* bytes) {
@@ -269,9 +273,10 @@ bool ReadProcessCommittedMemory(int64_t pid, uint64_t* bytes) {
   const std::string status = ReadProcFile(StatusPath(pid));
   uint64_t data = 0;
   uint64_t stack = 0;
+  if (status.empty()) return false;
   if (!NamesProcess(status, pid) || !ReadKibField(status, "VmData", &data) ||
       !ReadKibField(status, "VmStk", &stack)) {
-    return false;
+    return Fail(ESRCH);
   }
   *bytes = data + stack;
   return true;
@@ -279,31 +284,30 @@ bool ReadProcessCommittedMemory(int64_t pid, uint64_t* bytes) {
 
 bool ProcessAlive(int64_t pid) { return StateOf(pid) == ProcessState::kRunning; }
 
-int64_t LaunchProcess(const std::vector<std::string>& args) {
+bool LaunchProcess(const std::vector<std::string>& args, int64_t* pid) {
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   const SpawnSettings settings;
   pid_t child = 0;
-  if (posix_spawnp(&child, argv[0], settings.actions(), settings.attributes(), argv.data(),
-                   environ) != 0) {
-    return -1;
-  }
+  const int error = posix_spawnp(&child, argv[0], settings.actions(), settings.attributes(),
+                                 argv.data(), environ);
+  if (error != 0) return Fail(error);
   ReapWhenEnded(child);
-  return child;
+  *pid = child;
+  return true;
 }
 
-int EndProcess(int64_t pid, int /*exit_code: Linux reports the signal instead*/) {
-  if (StateOf(pid) == ProcessState::kMissing || kill(static_cast<pid_t>(pid), SIGKILL) != 0) {
-    return -1;
-  }
+bool EndProcess(int64_t pid, int /*exit_code: Linux reports the signal instead*/) {
+  if (StateOf(pid) == ProcessState::kMissing) return Fail(ESRCH);
+  if (kill(static_cast<pid_t>(pid), SIGKILL) != 0) return false;
   constexpr int kPollMilliseconds = 5;
   const int64_t deadline = MonotonicNanoseconds() + int64_t{kEndWaitMilliseconds} * 1000000;
   while (StateOf(pid) == ProcessState::kRunning && MonotonicNanoseconds() < deadline) {
     SleepMilliseconds(kPollMilliseconds);
   }
-  return 0;
+  return true;
 }
 
 void EndSelf(int exit_code) { _exit(exit_code); }

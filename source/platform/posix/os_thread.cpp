@@ -9,6 +9,7 @@
 
 #include "base/jx_utf.h"
 #include "platform/jx_os.h"
+#include "platform/posix/posix_error.h"
 
 namespace jx::os {
 
@@ -37,7 +38,8 @@ bool SetThreadName(const char* name) {
   char cut[kMaxBytes + 1] = {};
   const size_t length = jx::Utf8PrefixLength(name, std::strlen(name), kMaxBytes);
   std::memcpy(cut, name, length);
-  return pthread_setname_np(pthread_self(), cut) == 0;
+  const int error = pthread_setname_np(pthread_self(), cut);
+  return error == 0 || Fail(error);
 }
 
 void SleepMilliseconds(int milliseconds) {

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "platform/jx_os.h"
+#include "platform/posix/posix_error.h"
 
 namespace jx::os {
 
@@ -18,10 +19,12 @@ int64_t MonotonicNanoseconds() { return Read(CLOCK_MONOTONIC, 1); }
 
 int64_t RealTime100Nanoseconds() { return Read(CLOCK_REALTIME, 100); }
 
-int LocalTime(std::tm* out, int64_t seconds) {
+bool LocalTime(std::tm* out, int64_t seconds) {
   const time_t t = static_cast<time_t>(seconds);
-  if (static_cast<int64_t>(t) != seconds) return EOVERFLOW;
-  return localtime_r(&t, out) != nullptr ? 0 : (errno != 0 ? errno : EOVERFLOW);
+  if (static_cast<int64_t>(t) != seconds) return Fail(EOVERFLOW);
+  if (localtime_r(&t, out) != nullptr) return true;
+  if (errno == 0) errno = EOVERFLOW;
+  return false;
 }
 
 }  // namespace jx::os

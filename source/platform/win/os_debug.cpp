@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/jx_os.h"
+#include "platform/win/win_error.h"
 #include "platform/win/win_text.h"
 
 namespace jx::os {
@@ -13,8 +14,11 @@ namespace jx::os {
 namespace {
 
 bool ReopenStandardStreams(const std::string& path) {
-  const bool out = ReopenFile(path, "a", stdout) != nullptr;
-  const bool err = ReopenFile(path, "a", stderr) != nullptr;
+  const bool out = ReopenFile(path, "a", stdout);
+  const DWORD out_error = GetLastError();
+  // An open that succeeds may still set the error (an existing file does).
+  const bool err = ReopenFile(path, "a", stderr);
+  if (!out) SetLastError(out_error);
   return out && err;
 }
 

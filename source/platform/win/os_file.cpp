@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/jx_os.h"
+#include "platform/win/win_error.h"
 #include "platform/win/win_text.h"
 
 namespace jx::os {
@@ -46,7 +47,8 @@ void FillInfo(DWORD attributes, DWORD size_high, DWORD size_low, const FILETIME&
 
 // The C runtime opens through reparse points; a handle opened on the point
 // itself shows what is there before anything is read or written.
-std::FILE* OpenWithoutFollowing(const std::string& path, const char* mode, OpenRule rule) {
+bool OpenWithoutFollowing(const std::string& path, const char* mode, OpenRule rule,
+                          std::FILE** stream) {
   const bool update = std::strchr(mode, '+') != nullptr;
   DWORD access = update ? GENERIC_READ | GENERIC_WRITE : 0;
   DWORD disposition = OPEN_ALWAYS;
@@ -64,37 +66,56 @@ std::FILE* OpenWithoutFollowing(const std::string& path, const char* mode, OpenR
   const HANDLE handle =
       CreateFileW(ToWidePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                   disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION data;
   constexpr DWORD kRefused = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
   const bool truncate = mode[0] == 'w' && rule != OpenRule::kCreateNew;
-  if (!GetFileInformationByHandle(handle, &data) || (data.dwFileAttributes & kRefused) != 0 ||
-      (truncate && !SetEndOfFile(handle))) {
-    CloseHandle(handle);
-    return nullptr;
+  bool usable = GetFileInformationByHandle(handle, &data) != 0;
+  if (usable && (data.dwFileAttributes & kRefused) != 0) {
+    // What the system answers for a link it will not resolve, or a folder.
+    const bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    usable = Fail(link ? ERROR_CANT_RESOLVE_FILENAME : ERROR_ACCESS_DENIED);
   }
+  if (!usable || (truncate && !SetEndOfFile(handle))) {
+    KeepingError([&] { CloseHandle(handle); });
+    return false;
+  }
+  ClearRuntimeError();
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
   if (fd < 0) {
-    CloseHandle(handle);
-    return nullptr;
+    RuntimeFailed();
+    KeepingError([&] { CloseHandle(handle); });
+    return false;
   }
-  std::FILE* stream = _wfdopen(fd, ToWide(mode).c_str());
-  if (stream == nullptr) _close(fd);
-  return stream;
+  std::FILE* opened = _wfdopen(fd, ToWide(mode).c_str());
+  if (opened == nullptr) {
+    RuntimeFailed();
+    KeepingError([&] { _close(fd); });
+    return false;
+  }
+  *stream = opened;
+  return true;
 }
 
 }  // namespace
 
-std::FILE* OpenFile(const std::string& path, const char* mode, OpenRule rule) {
-  if (rule != OpenRule::kFollowLinks) return OpenWithoutFollowing(path, mode, rule);
-  return _wfsopen(ToWidePath(path).c_str(), ToWide(mode).c_str(), _SH_DENYNO);
+bool OpenFile(const std::string& path, const char* mode, std::FILE** stream, OpenRule rule) {
+  if (rule != OpenRule::kFollowLinks) return OpenWithoutFollowing(path, mode, rule, stream);
+  ClearRuntimeError();
+  std::FILE* opened = _wfsopen(ToWidePath(path).c_str(), ToWide(mode).c_str(), _SH_DENYNO);
+  if (opened == nullptr) return RuntimeFailed();
+  *stream = opened;
+  return true;
 }
 
-std::FILE* ReopenFile(const std::string& path, const char* mode, std::FILE* stream) {
+bool ReopenFile(const std::string& path, const char* mode, std::FILE* stream) {
   std::FILE* result = nullptr;
+  ClearRuntimeError();
   const errno_t failed =
       _wfreopen_s(&result, ToWidePath(path).c_str(), ToWide(mode).c_str(), stream);
-  return failed == 0 ? result : nullptr;
+  if (failed == 0) return true;
+  errno = failed;
+  return RuntimeFailed();
 }
 
 bool StatPath(const std::string& path, PathInfo* info) {
@@ -106,8 +127,9 @@ bool StatPath(const std::string& path, PathInfo* info) {
 }
 
 bool StatOpenFile(std::FILE* stream, PathInfo* info) {
+  ClearRuntimeError();
   const intptr_t raw = _get_osfhandle(_fileno(stream));
-  if (raw == -1) return false;
+  if (raw == -1) return RuntimeFailed();
   const HANDLE handle = reinterpret_cast<HANDLE>(raw);
   if (GetFileType(handle) != FILE_TYPE_DISK) {  // a pipe, console or device
     *info = PathInfo{};
@@ -121,17 +143,37 @@ bool StatOpenFile(std::FILE* stream, PathInfo* info) {
 }
 
 bool FlushToDisk(std::FILE* stream) {
-  if (std::fflush(stream) != 0) return false;
+  ClearRuntimeError();
+  if (std::fflush(stream) != 0) return RuntimeFailed();
   const intptr_t handle = _get_osfhandle(_fileno(stream));
-  return handle != -1 && FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) != 0;
+  if (handle == -1) return RuntimeFailed();
+  return FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) != 0;
 }
 
-int RemoveFile(const std::string& path) { return _wremove(ToWidePath(path).c_str()); }
+bool RemoveFile(const std::string& path) {
+  ClearRuntimeError();
+  return _wremove(ToWidePath(path).c_str()) == 0 || RuntimeFailed();
+}
 
-int FileDescriptor(std::FILE* stream) { return _fileno(stream); }
+bool FileDescriptor(std::FILE* stream, int* fd) {
+  ClearRuntimeError();
+  const int found = _fileno(stream);
+  if (found < 0) return RuntimeFailed();
+  *fd = found;
+  return true;
+}
 
-int DuplicateDescriptor(int fd) { return _dup(fd); }
+bool DuplicateDescriptor(int fd, int* duplicate) {
+  ClearRuntimeError();
+  const int made = _dup(fd);
+  if (made < 0) return RuntimeFailed();
+  *duplicate = made;
+  return true;
+}
 
-int DuplicateDescriptorTo(int fd1, int fd2) { return _dup2(fd1, fd2) == 0 ? 0 : -1; }
+bool DuplicateDescriptorTo(int fd1, int fd2) {
+  ClearRuntimeError();
+  return _dup2(fd1, fd2) == 0 || RuntimeFailed();
+}
 
 }  // namespace jx::os

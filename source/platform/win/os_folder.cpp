@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/jx_os.h"
+#include "platform/win/win_error.h"
 #include "platform/win/win_text.h"
 
 namespace jx::os {
@@ -54,10 +55,9 @@ bool CreateFolder(const std::string& path) {
 // RemoveDirectoryW removes a folder link itself, not its target.
 bool RemoveFolder(const std::string& path) { return RemoveDirectoryW(OwnPath(path).c_str()) != 0; }
 
-int ReplacePath(const std::string& from, const std::string& to) {
-  const BOOL moved = MoveFileExW(ToWidePath(from).c_str(), ToWidePath(to).c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  return moved ? 0 : -1;
+bool ReplacePath(const std::string& from, const std::string& to) {
+  return MoveFileExW(ToWidePath(from).c_str(), ToWidePath(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool IsLink(const std::string& path) {
@@ -65,8 +65,9 @@ bool IsLink(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-int RenamePath(const std::string& from, const std::string& to) {
-  return _wrename(ToWidePath(from).c_str(), ToWidePath(to).c_str()) == 0 ? 0 : -1;
+bool RenamePath(const std::string& from, const std::string& to) {
+  ClearRuntimeError();
+  return _wrename(ToWidePath(from).c_str(), ToWidePath(to).c_str()) == 0 || RuntimeFailed();
 }
 
 }  // namespace jx::os

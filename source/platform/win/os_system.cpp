@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/jx_os.h"
+#include "platform/win/win_error.h"
 #include "platform/win/win_text.h"
 
 namespace jx::os {
@@ -20,7 +21,10 @@ namespace {
 constexpr DWORD kPathUnits = MAX_PATH;
 
 struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
+  // Closed after a failure too, which must keep its error.
+  void operator()(HANDLE handle) const {
+    KeepingError([&] { CloseHandle(handle); });
+  }
 };
 using ScopedHandle = std::unique_ptr<void, HandleCloser>;
 
@@ -126,13 +130,13 @@ bool ReadKernelVersion(KernelVersion* version) {
   if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &translation,
                       &translation_size) ||
       translation_size == 0) {
-    return false;
+    return Fail(ERROR_INVALID_DATA);
   }
   void* fixed_block = nullptr;
   UINT fixed_size = 0;
   if (!VerQueryValueW(data.data(), L"\\", &fixed_block, &fixed_size) ||
       fixed_size < sizeof(VS_FIXEDFILEINFO)) {
-    return false;
+    return Fail(ERROR_INVALID_DATA);
   }
   const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(fixed_block);
   version->major = HIWORD(fixed->dwFileVersionMS);
@@ -171,29 +175,30 @@ bool ProcessAlive(int64_t pid) {
   return GetExitCodeProcess(process.get(), &code) && code == STILL_ACTIVE;
 }
 
-int64_t LaunchProcess(const std::vector<std::string>& args) {
+bool LaunchProcess(const std::vector<std::string>& args, int64_t* pid) {
   std::wstring command_line = QuotedCommandLine(args);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION created{};
   if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &created)) {
-    return -1;
+    return false;
   }
   CloseHandle(created.hThread);
   CloseHandle(created.hProcess);
-  return static_cast<int64_t>(created.dwProcessId);
+  *pid = static_cast<int64_t>(created.dwProcessId);
+  return true;
 }
 
-int EndProcess(int64_t pid, int exit_code) {
+bool EndProcess(int64_t pid, int exit_code) {
   const ScopedHandle process = OpenProcessById(PROCESS_ALL_ACCESS, pid);
-  if (process == nullptr) return -1;
+  if (process == nullptr) return false;
   // 259 would read as "still active" to anyone asking for the exit code.
   const UINT code = exit_code == STILL_ACTIVE ? STILL_ACTIVE + 1 : static_cast<UINT>(exit_code);
   if (::TerminateProcess(process.get(), code)) {
     WaitForSingleObject(process.get(), kEndWaitMilliseconds);
   }
-  return 0;
+  return true;
 }
 
 void EndSelf(int exit_code) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/jx_os.h"
+#include "platform/win/win_error.h"
 #include "platform/win/win_text.h"
 
 namespace jx::os {
@@ -34,9 +35,8 @@ constexpr DWORD kNameThreadException = 0x406D1388;
 // A debugger sees the exception first; this handler then lets execution
 // continue, so the process survives without one.
 LONG CALLBACK ContinueAfterNaming(EXCEPTION_POINTERS* info) {
-  return info->ExceptionRecord->ExceptionCode == kNameThreadException
-             ? EXCEPTION_CONTINUE_EXECUTION
-             : EXCEPTION_CONTINUE_SEARCH;
+  return info->ExceptionRecord->ExceptionCode == kNameThreadException ? EXCEPTION_CONTINUE_EXECUTION
+                                                                      : EXCEPTION_CONTINUE_SEARCH;
 }
 
 bool NameForDebugger(const char* name) {
@@ -58,7 +58,10 @@ int64_t ThreadId() { return static_cast<int64_t>(GetCurrentThreadId()); }
 bool SetThreadName(const char* name) {
   static const SetThreadDescriptionFn set_description = LookUpSetThreadDescription();
   if (set_description == nullptr) return NameForDebugger(name);
-  return SUCCEEDED(set_description(GetCurrentThread(), ToWide(name).c_str()));
+  const HRESULT result = set_description(GetCurrentThread(), ToWide(name).c_str());
+  if (SUCCEEDED(result)) return true;
+  return Fail(HRESULT_FACILITY(result) == FACILITY_WIN32 ? HRESULT_CODE(result)
+                                                         : static_cast<DWORD>(result));
 }
 
 void SleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }

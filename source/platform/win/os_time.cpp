@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "platform/jx_os.h"
+#include "platform/win/win_error.h"
 
 namespace jx::os {
 
@@ -41,9 +42,13 @@ int64_t RealTime100Nanoseconds() {
   return static_cast<int64_t>(value.QuadPart) - kEpochDifference;
 }
 
-int LocalTime(std::tm* out, int64_t seconds) {
+bool LocalTime(std::tm* out, int64_t seconds) {
   const __time64_t t = seconds;
-  return _localtime64_s(out, &t);
+  ClearRuntimeError();
+  const errno_t failed = _localtime64_s(out, &t);
+  if (failed == 0) return true;
+  errno = failed;
+  return RuntimeFailed();
 }
 
 }  // namespace jx::os
