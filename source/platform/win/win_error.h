@@ -32,24 +32,20 @@ inline void ClearRuntimeError() { _doserrno = 0; }
 // to errno. Always false.
 inline bool RuntimeFailed() {
   if (_doserrno != 0) return Fail(static_cast<DWORD>(_doserrno));
-  switch (errno) {
-    case ENOENT:
-      return Fail(ERROR_FILE_NOT_FOUND);
-    case EACCES:
-      return Fail(ERROR_ACCESS_DENIED);
-    case EEXIST:
-      return Fail(ERROR_FILE_EXISTS);
-    case EBADF:
-      return Fail(ERROR_INVALID_HANDLE);
-    case EMFILE:
-      return Fail(ERROR_TOO_MANY_OPEN_FILES);
-    case ENOMEM:
-      return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    case ENOSPC:
-      return Fail(ERROR_DISK_FULL);
-    default:
-      return Fail(ERROR_INVALID_PARAMETER);
+  static constexpr struct {
+    int c_error;
+    DWORD system_error;
+  } kNearest[] = {{ENOENT, ERROR_FILE_NOT_FOUND},
+                  {EACCES, ERROR_ACCESS_DENIED},
+                  {EEXIST, ERROR_FILE_EXISTS},
+                  {EBADF, ERROR_INVALID_HANDLE},
+                  {EMFILE, ERROR_TOO_MANY_OPEN_FILES},
+                  {ENOMEM, ERROR_NOT_ENOUGH_MEMORY},
+                  {ENOSPC, ERROR_DISK_FULL}};
+  for (const auto& pair : kNearest) {
+    if (pair.c_error == errno) return Fail(pair.system_error);
   }
+  return Fail(ERROR_INVALID_PARAMETER);
 }
 
 }  // namespace jx::os
