@@ -14,7 +14,7 @@ export WINEDEBUG := -all
 # Debian packages the build and the tests need.
 PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev libbenchmark-dev libssl-dev \
             g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64 \
-            clang libclang-rt-14-dev
+            clang libclang-rt-14-dev g++-multilib qemu-user-static
 NATIVE_PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev
 # How long `make fuzz` runs each fuzz target; `make test` runs each briefly.
 FUZZ_SECONDS ?= 600
@@ -22,7 +22,7 @@ BENCH_VERIFY_PACKAGES := hyperfine time
 BENCH_PACKAGES := libspdlog-dev
 MUTANT_PACKAGES := python3
 
-TEST_PRESETS := native asan-ubsan tsan fuzz mingw-x64 mingw-i686
+TEST_PRESETS := native asan-ubsan tsan linux-i386 fuzz mingw-x64 mingw-i686
 # Fuzz targets each take one core for their whole smoke time: run them side by side.
 CTEST_ARGS_fuzz := -j$(JOBS)
 
@@ -45,6 +45,7 @@ $(addprefix test-,$(TEST_PRESETS)): test-%:
 	@echo "=== $* ==="
 	cmake --preset $* >/dev/null
 	cmake --build --preset $* -j$(JOBS)
+	@if [[ "$*" == linux-i386 ]]; then cmake/run_32bit.sh build/linux-i386/bin/c_header_test; fi
 	@if [[ "$*" == mingw-x64 ]]; then $(MAKE) --no-print-directory wine-tests; else ctest --preset $* $(CTEST_ARGS_$*); fi
 
 # Windows tests under one persistent wineserver. Its services start here with

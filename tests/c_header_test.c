@@ -1,5 +1,6 @@
 // Every public header compiles as C, and the exported calls link from C.
 // The static assertions pin the layouts that the 32-bit ABI fixes.
+#include <stdint.h>
 #include <string.h>
 
 #include "base/jx_async.h"
@@ -41,6 +42,29 @@ _Static_assert(sizeof(jx_file_info) == 32 && offsetof(jx_file_info, access_time)
 
 static void Count(void* counter) { ++*(int*)counter; }
 
+// A pair result called through a plain function pointer, as a host that looks
+// the export up calls it. On i686 Windows the same call typed as returning one
+// 64-bit value must find the pair in EDX:EAX, the first field in the low half.
+static int PairResultArrives(void) {
+  jx_app_config (*get)(void) = &jx_get_app_config;
+  const jx_app_config config = get();
+  int ok = config.root != NULL && config.config_path != NULL &&
+           strstr(config.config_path, "app_base_config.ini") != NULL;
+#if defined(_WIN32) && !defined(_WIN64)
+  uint64_t (*const get_packed)(void) = (uint64_t(*)(void))(void (*)(void))get;
+  const uint64_t packed = get_packed();
+  jx_app_config halves;
+  memcpy(&halves, &packed, sizeof(halves));
+  ok = ok && (uintptr_t)halves.root == (uint32_t)packed && strcmp(halves.root, config.root) == 0 &&
+       strcmp(halves.config_path, config.config_path) == 0;
+  jx_free(halves.root);
+  jx_free(halves.config_path);
+#endif
+  jx_free(config.root);
+  jx_free(config.config_path);
+  return ok;
+}
+
 int main(void) {
   int calls = 0;
   const jx_task_callback count = {&calls, Count};
@@ -49,6 +73,7 @@ int main(void) {
                  jx_name_file_read(NULL, "x", 1) == -1 && fix_file_path(NULL, 0) == 0 &&
                  jx_clock_tick_nanoseconds() > 0 && jx_md5_string("", 0, NULL, NULL) == 0 &&
                  jx_json_type(NULL) == JX_JSON_NULL && jx_log_min_level() == JX_LOG_INFO &&
-                 jx_process_is_alive(jx_get_current_process_id()) && calls == 1;
+                 jx_process_is_alive(jx_get_current_process_id()) && calls == 1 &&
+                 PairResultArrives();
   return ok ? 0 : 1;
 }

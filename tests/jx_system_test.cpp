@@ -62,6 +62,9 @@ TEST(Processes, MemoryIsInMebibytesAndIdsOfNoProcessAreRefused) {
     EXPECT_FALSE(jx_process_is_alive(never) || jx_get_process_memory(never, &mib)) << never;
     EXPECT_EQ(mib + jx_process_terminate(never, 1), -1) << never;
   }
+}
+
+TEST(Processes, ALaunchOfNoProgramFails) {
   const char* program[] = {"jx-no-such-program-anywhere", nullptr};
   const std::pair<int, const char**> launches[] = {
       {0, program}, {-2, program}, {2, nullptr}, {1, program + 1}, {2, program}};
