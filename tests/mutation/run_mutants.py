@@ -47,7 +47,7 @@ FAMILY_TESTS = {
     "folder": ["jx_folder_test"],
     "utf": ["jx_utf_test"],
     "time": ["jx_time_test"],
-    "thread": ["jx_thread_test"],
+    "thread": ["jx_thread_test", "unload_host"],
     "system": ["jx_system_test"],
     "md5": ["jx_md5_test"],
     "log": ["jx_log_test", "jx_log_file_test", "jx_log_init_test", "jx_async_log_test"],
@@ -58,7 +58,8 @@ FAMILY_TESTS = {
 }
 # Platform files answer to the family of the calls they serve.
 PLATFORM_FAMILY = {"os_file": "file", "os_folder": "folder", "os_system": "system",
-                   "os_thread": "thread", "os_time": "time", "os_debug": "debug"}
+                   "os_thread": "thread", "os_time": "time", "os_debug": "debug",
+                   "os_error": "file"}
 PLATFORM_FAMILIES = ("posix", "win")
 TEST_TIMEOUT_SECONDS = 60
 
