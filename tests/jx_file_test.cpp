@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "base/jx_folder.h"
+#include "base/jx_hand_out.h"
 #include "base/jx_line_reader.h"
+#include "base/jx_system.h"
 #include "support/jx_test_support.h"
 
 namespace {
@@ -113,6 +115,13 @@ TEST(FilePaths, ExistRemoveInfoAndNamedFilesTellFilesFromFolders) {
   ASSERT_TRUE(jx_folder_recursive_create(deep.substr(0, deep.size() - 5).c_str()));
   EXPECT_EQ(jx_name_file_write(deep.c_str(), "long", 4), 4);  // past the classic 260 units
   EXPECT_EQ(ReadFile(deep), "long");
+  // As long relative to the working folder: made whole before the long form.
+  const std::string previous = jx::TakeText(&jx_get_current_work_path);
+  jx_set_current_work_path(dir.path().c_str());
+  const std::string relative = deep.substr(dir.path().size(), 242) + "relative-file.txt";
+  EXPECT_EQ(jx_name_file_write(relative.c_str(), "rel", 3), 3);
+  jx_set_current_work_path(previous.c_str());
+  EXPECT_EQ(ReadFile(dir / relative), "rel");
 }
 
 #ifndef _WIN32

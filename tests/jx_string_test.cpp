@@ -6,6 +6,10 @@
 #include <vector>
 
 #include "base/jx_number_text.h"
+#include "base/jx_path_text.h"
+#ifdef _WIN32
+#include "platform/win/win_text.h"
+#endif
 
 namespace {
 
@@ -39,6 +43,20 @@ TEST(PathHelpers, NormaliseSeparatorsAndParentsAndFindBaseNames) {
   EXPECT_STREQ(jx_func_base_name("ns::Class::Method", 17), "Method");
   EXPECT_EQ(jx_file_base_name(nullptr, 0), jx_file_suffix(nullptr, 0));
 }
+
+#ifdef _WIN32
+// Inside, network paths and the long form keep their start, which the
+// exported normaliser collapses; past the classic limit both take the long
+// form.
+TEST(PathText, WindowsNetworkAndLongFormsKeepTheirStart) {
+  EXPECT_EQ(jx::FixPathText("\\\\server\\share\\a\\..\\b"), "//server/share/b");
+  EXPECT_EQ(jx::FixPathText("\\\\?\\C:\\x\\.\\y"), "//?/C:/x/y");
+  const std::string name(250, 'n');
+  EXPECT_EQ(jx::os::ToWidePath("//server/share/" + name),
+            L"\\\\?\\UNC\\server\\share\\" + std::wstring(250, L'n'));
+  EXPECT_EQ(jx::os::ToWidePath("//?/C:/x"), L"\\\\?\\C:\\x");
+}
+#endif
 
 // Reads the leading number leniently; the fuzzer covers the general rules.
 TEST(TextHelpers, ReadNumbersAtTheirLimitsAndWriteThemPadded) {

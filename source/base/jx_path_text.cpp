@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/jx_os.h"
+
 namespace jx {
 
 namespace {
@@ -65,7 +67,12 @@ size_t NormalizePath(const char* source, size_t length, char* out) {
 
 std::string FixPathText(std::string_view path) {
   std::string copy(path);
-  copy.resize(NormalizePath(copy.data(), copy.size(), copy.data()));
+  const size_t kept = os::KeptPathPrefix(path);
+  for (size_t i = 0; i < kept; ++i) {
+    if (IsPathSeparator(copy[i])) copy[i] = '/';
+  }
+  char* rest = copy.data() + kept;
+  copy.resize(kept + NormalizePath(rest, copy.size() - kept, rest));
   return copy;
 }
 

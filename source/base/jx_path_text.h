@@ -16,7 +16,9 @@ bool IsPathSeparator(char c);
 // normaliser never writes ahead of what it has read.
 size_t NormalizePath(const char* source, size_t length, char* out);
 
-// A normalised copy of `path`; "" when nothing is left.
+// A normalised copy of `path`; "" when nothing is left. On Windows the
+// "\\?\" prefix and the "\\" of a network path stay (as "//?/" and "//"),
+// which the exported normaliser would collapse.
 std::string FixPathText(std::string_view path);
 
 }  // namespace jx

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace jx::os {
@@ -48,6 +49,11 @@ void KeepLibraryLoaded();
 
 // --- files (os_file.cpp) ---
 // Paths arrive normalised and non-empty; modes arrive validated.
+
+// The length of the start of `path` that the toolkit's normaliser keeps as
+// it is (its separators become "/"): on Windows the "\\?\" prefix and the
+// "\\" of a network (UNC) path; 0 elsewhere.
+size_t KeptPathPrefix(std::string_view path);
 
 // What OpenFile does with the entry at the end of the path.
 enum class OpenRule {

@@ -50,6 +50,8 @@ constexpr unsigned kStatMask = STATX_BASIC_STATS | STATX_BTIME;
 
 }  // namespace
 
+size_t KeptPathPrefix(std::string_view) { return 0; }
+
 bool OpenFile(const std::string& path, const char* mode, std::FILE** stream, OpenRule rule) {
   const int fd = open(path.c_str(), OpenFlags(mode, rule) | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return false;

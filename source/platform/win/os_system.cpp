@@ -17,9 +17,6 @@ namespace jx::os {
 
 namespace {
 
-// Path buffers hold at most MAX_PATH (260) UTF-16 units.
-constexpr DWORD kPathUnits = MAX_PATH;
-
 struct HandleCloser {
   // Closed after a failure too, which must keep its error.
   void operator()(HANDLE handle) const {
@@ -83,30 +80,26 @@ std::string CurrentThreadName() {
 }
 
 std::string WorkingDirectory() {
-  wchar_t buffer[kPathUnits] = {};
-  // A result of kPathUnits or more is the size a longer path would need.
-  const DWORD length = GetCurrentDirectoryW(kPathUnits, buffer);
-  if (length == 0 || length >= kPathUnits) return "";
-  return FromWide(std::wstring_view(buffer, length));
+  return FromWide(ReadGrowing(
+      [](wchar_t* buffer, DWORD units) { return GetCurrentDirectoryW(units, buffer); }));
 }
 
 void ChangeWorkingDirectory(const std::string& path) { SetCurrentDirectoryW(ToWide(path).c_str()); }
 
 std::string UserFolderPath(UserFolder folder) {
-  wchar_t buffer[kPathUnits] = {};
+  wchar_t buffer[MAX_PATH] = {};  // the call writes at most MAX_PATH units
   // Some failures still leave a usable path in the buffer: the text decides.
   SHGetFolderPathW(nullptr, FolderId(folder), nullptr, 0, buffer);
   return FromWide(buffer);
 }
 
 std::string ExecutablePath() {
-  wchar_t module[kPathUnits] = {};
-  const DWORD module_length = GetModuleFileNameW(nullptr, module, kPathUnits);
-  if (module_length == 0 || module_length >= kPathUnits) return "";  // failed or cut
-  wchar_t full[kPathUnits] = {};
-  const DWORD full_length = GetFullPathNameW(module, kPathUnits, full, nullptr);
-  if (full_length == 0 || full_length >= kPathUnits) return "";
-  return FromWide(std::wstring_view(full, full_length));
+  const std::wstring module = ReadGrowing(
+      [](wchar_t* buffer, DWORD units) { return GetModuleFileNameW(nullptr, buffer, units); });
+  if (module.empty()) return "";
+  return FromWide(ReadGrowing([&](wchar_t* buffer, DWORD units) {
+    return GetFullPathNameW(module.c_str(), units, buffer, nullptr);
+  }));
 }
 
 std::vector<std::string> CommandLineArguments() {
