@@ -2,7 +2,7 @@
 #include "base/jx_config.h"
 
 namespace {
-constexpr char kVersion[] = "2.7.1.08091622";
+constexpr char kVersion[] = JX_VERSION_TEXT;  // set by the build from the project's version
 }  // namespace
 
 extern "C" const char* jx_version(void) { return kVersion; }
