@@ -5,8 +5,19 @@
 #include <thread>
 
 #include "base/jx_time.h"
+#ifdef _WIN32
+#include "platform/win/win_thread.h"
+#endif
 
 namespace {
+
+#ifdef _WIN32
+// Before Windows 10 1607 a name reaches a debugger through an exception; the
+// process must survive it without one.
+TEST(ThreadNames, WithoutSetThreadDescriptionTheNameGoesToADebugger) {
+  EXPECT_TRUE(jx::os::NameThread(nullptr, "older windows"));
+}
+#endif
 
 TEST(Threads, IdsDifferAcrossThreadsAndSleepsLastTheirTime) {
   int64_t other = 0;

@@ -6,12 +6,11 @@
 #include "platform/jx_os.h"
 #include "platform/win/win_error.h"
 #include "platform/win/win_text.h"
+#include "platform/win/win_thread.h"
 
 namespace jx::os {
 
 namespace {
-
-using SetThreadDescriptionFn = HRESULT(WINAPI*)(HANDLE, PCWSTR);
 
 SetThreadDescriptionFn LookUpSetThreadDescription() {
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
@@ -57,6 +56,10 @@ int64_t ThreadId() { return static_cast<int64_t>(GetCurrentThreadId()); }
 
 bool SetThreadName(const char* name) {
   static const SetThreadDescriptionFn set_description = LookUpSetThreadDescription();
+  return NameThread(set_description, name);
+}
+
+bool NameThread(SetThreadDescriptionFn set_description, const char* name) {
   if (set_description == nullptr) return NameForDebugger(name);
   const HRESULT result = set_description(GetCurrentThread(), ToWide(name).c_str());
   if (SUCCEEDED(result)) return true;
