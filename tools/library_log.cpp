@@ -30,7 +30,7 @@ int64_t FileSize(const std::string& path) {
 std::string ReadFrom(const std::string& path, int64_t offset) {
   jx_file_t file = jx_file_open(path.c_str(), "rb");
   if (file == nullptr) return "";
-  if (offset > FileSize(path) || !jx_file_seek(&file, static_cast<long>(offset), 0)) {
+  if (offset > jx_file_size(&file) || !jx_file_seek(&file, static_cast<long>(offset), 0)) {
     jx_file_seek(&file, 0, 0);
   }
   std::string content;

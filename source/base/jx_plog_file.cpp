@@ -108,7 +108,7 @@ void LogFile::Prepare() {
   if (file_ != nullptr && bytes_written_ >= settings_.rotate_bytes) {
     MakeLogBackup(folder, settings_.backup_count, file_name, clock_.wall_seconds());
     Close();
-    if (!jx_file_remove(path.c_str())) EmptyLogFile(prepared);
+    if (!RemoveFileAt(prepared)) EmptyLogFile(prepared);
   }
   if (file_ == nullptr && !prepared.empty()) {
     file_ = OpenLogFile(prepared);

@@ -100,7 +100,7 @@ bool OpenWithoutFollowing(const std::string& path, const char* mode, OpenRule ru
 }  // namespace
 
 size_t KeptPathPrefix(std::string_view path) {
-  const auto separator = [&](size_t i) { return path[i] == '/' || path[i] == '\\'; };
+  const auto separator = [&](size_t i) { return IsSeparator(path[i]); };
   if (path.size() < 3 || !separator(0) || !separator(1) || separator(2)) return 0;
   const bool long_form = path.size() >= 4 && path[2] == '?' && separator(3);
   return long_form ? 4 : 2;

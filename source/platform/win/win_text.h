@@ -54,10 +54,15 @@ inline std::wstring Backslashed(std::wstring path) {
 
 inline bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
+// Whether `path` starts as a network (UNC) path: two separators, then a name.
+inline bool IsNetworkPath(std::wstring_view path) {
+  return path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1]) && !IsSeparator(path[2]);
+}
+
 // The "\\?\" form of an absolute path: a drive path, or a network path
 // starting with two separators.
 inline std::wstring LongForm(std::wstring absolute) {
-  const bool network = IsSeparator(absolute[0]) && IsSeparator(absolute[1]);
+  const bool network = IsNetworkPath(absolute);
   absolute = Backslashed(std::move(absolute));
   return network ? L"\\\\?\\UNC" + absolute.substr(1) : L"\\\\?\\" + absolute;
 }
@@ -72,9 +77,8 @@ inline std::wstring ToWidePath(std::string_view path) {
   std::wstring wide = ToWide(path);
   if (wide.rfind(L"//?/", 0) == 0) return Backslashed(std::move(wide));
   if (wide.size() < kClassicLimit) return wide;
-  const bool network = wide.size() > 2 && IsSeparator(wide[0]) && IsSeparator(wide[1]);
   const bool drive = wide.size() >= 3 && wide[1] == L':' && IsSeparator(wide[2]);
-  if (network || drive) return LongForm(std::move(wide));
+  if (IsNetworkPath(wide) || drive) return LongForm(std::move(wide));
   const std::wstring full = ReadGrowing([&](wchar_t* buffer, DWORD units) {
     return GetFullPathNameW(wide.c_str(), units, buffer, nullptr);
   });
