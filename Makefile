@@ -19,7 +19,7 @@ NATIVE_PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev
 # How long `make fuzz` runs each fuzz target; `make test` runs each briefly.
 FUZZ_SECONDS ?= 600
 BENCH_VERIFY_PACKAGES := hyperfine time
-BENCH_PACKAGES := libspdlog-dev
+BENCH_PACKAGES := libspdlog-dev libasio-dev
 MUTANT_PACKAGES := python3
 
 TEST_PRESETS := native asan-ubsan tsan linux-i386 fuzz mingw-x64 mingw-i686

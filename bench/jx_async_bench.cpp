@@ -1,7 +1,8 @@
-// Worker threads: post-to-run throughput with one poster and one worker, and
-// post-to-run latency on an idle worker, side by side with a plain mutex and
-// condition-variable queue and, where its headers are installed, asio's
-// io_context with one thread.
+// Worker threads: post-to-run throughput with one poster and one worker,
+// post-to-run latency on an idle worker, and the cost of a post to 1, 2 and 8
+// posting threads, side by side with a plain mutex and condition-variable
+// queue and, where its headers are installed, asio's io_context with one
+// thread.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -148,6 +149,38 @@ BENCHMARK_TEMPLATE(BM_Async_PostToRunLatency, JxWorker)->Iterations(kLatencyRuns
 BENCHMARK_TEMPLATE(BM_Async_PostToRunLatency, PlainWorker)->Iterations(kLatencyRuns);
 #ifdef JX_BENCH_ASIO
 BENCHMARK_TEMPLATE(BM_Async_PostToRunLatency, AsioWorker)->Iterations(kLatencyRuns);
+#endif
+
+// The poster's side: 1, 2 or 8 threads post to one worker, and the figure is
+// the time of one post. The worker runs beside them; when it falls 8192
+// tasks behind, the posters wait for it with the clock stopped, so the
+// backlog stays bounded and the wait is not counted.
+template <class Worker>
+void BM_Async_PosterCost(benchmark::State& state) {
+  static Worker worker;
+  static std::atomic<int64_t> posted{0};
+  static std::atomic<int64_t> ran{0};
+  static auto count = [] { ran.fetch_add(1, std::memory_order_relaxed); };
+  constexpr int64_t kStep = 256;
+  int64_t mine = 0;
+  for (auto _ : state) {
+    worker.Post(&count);
+    if (++mine % kStep != 0) continue;
+    const int64_t total = posted.fetch_add(kStep) + kStep;
+    if (total - ran.load(std::memory_order_relaxed) <= 8192) continue;
+    state.PauseTiming();
+    while (total - ran.load(std::memory_order_relaxed) > 1024) std::this_thread::yield();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+void ByPosters(benchmark::internal::Benchmark* bench) {
+  bench->Threads(1)->Threads(2)->Threads(8)->UseRealTime();
+}
+BENCHMARK_TEMPLATE(BM_Async_PosterCost, JxWorker)->Apply(ByPosters);
+BENCHMARK_TEMPLATE(BM_Async_PosterCost, PlainWorker)->Apply(ByPosters);
+#ifdef JX_BENCH_ASIO
+BENCHMARK_TEMPLATE(BM_Async_PosterCost, AsioWorker)->Apply(ByPosters);
 #endif
 
 }  // namespace

@@ -1,22 +1,22 @@
-// The log: caller-side cost of one record that passes the level filter, side
-// by side with spdlog's asynchronous logger where it is installed; the cost
+// The log: what one record that passes the level filter costs its caller
+// while the writer thread writes to a file, at 1, 2 and 8 calling threads,
+// side by side with spdlog's asynchronous logger (where it is installed) when
+// its queue drops the oldest message and when it blocks the caller; the cost
 // of a record below the minimum level; and how many lines per second reach
-// the file while callers flood the log.
+// the file while callers flood the log. The CPU column is the whole
+// process's CPU time per record, the writer's included.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "base/jx_log.h"
 #include "base/jx_plog.h"
-#include "base/jx_thread.h"
+#include "base/jx_system.h"
 #include "base/jx_time.h"
 
 #ifdef JX_BENCH_SPDLOG
@@ -27,58 +27,75 @@
 
 namespace {
 
-// The process-wide log at the default minimum level, without a writer: the
-// benchmarks drain it themselves. Its writer counts as busy, as it is under
-// load, so callers do not signal it.
-jx::LogContext& BenchLog() {
-  static jx::LogContext* log = [] {
-    jx::InstallLog(std::make_unique<jx::LogContext>(jx::LogSettings{}));
-    jx::InstalledLog()->SetWriterIdle(false);
-    return jx::InstalledLog();
-  }();
-  return *log;
+const std::string kMessage(80, 'm');
+constexpr char kLocation[] = "jx_log_bench.cpp(27)BM_Log_CallerCost";
+
+std::filesystem::path BenchFolder(const char* name) {
+  return std::filesystem::temp_directory_path() /
+         (std::string(name) + std::to_string(jx_get_current_process_id()));
 }
 
-const std::string kMessage(80, 'm');
-constexpr char kLocation[] = "jx_log_bench.cpp(27)BM_Log_WritePassing";
+// The process-wide log, writing to a folder of its own with its writer
+// running, made once.
+void StartProcessLog() {
+  static const bool started = [] {
+    jx::LogSettings settings;
+    settings.folder = BenchFolder("jx_log_bench_").generic_string() + "/";
+    jx::InstallLog(std::make_unique<jx::LogContext>(settings));
+    std::thread([] { jx::InstalledLog()->RunWriter(); }).detach();
+    return true;
+  }();
+  (void)started;
+}
 
-void BM_Log_WritePassing(benchmark::State& state) {
-  jx::LogContext& log = BenchLog();
-  std::vector<std::string> drained;
-  int64_t written = 0;
+void ByCallers(benchmark::internal::Benchmark* bench) {
+  bench->Threads(1)->Threads(2)->Threads(8)->UseRealTime()->MeasureProcessCPUTime();
+}
+
+void BM_Log_CallerCost(benchmark::State& state) {
+  StartProcessLog();
   for (auto _ : state) {
     benchmark::DoNotOptimize(jx_log_write_log("jx", JX_LOG_INFO, kLocation, kMessage.c_str()));
-    // Keep the queue far below its backlog limits, as a writer would.
-    if (++written % 256 == 0) {
-      state.PauseTiming();
-      log.TakeQueued(&drained);
-      drained.clear();
-      state.ResumeTiming();
-    }
   }
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_Log_WritePassing)->Threads(1)->Threads(2)->UseRealTime();
+BENCHMARK(BM_Log_CallerCost)->Apply(ByCallers);
 
 #ifdef JX_BENCH_SPDLOG
-// spdlog's asynchronous logger on the same record: the caller hands the
-// message and its source location to a queue that a worker drains into a
-// file sink on the null device. A full queue drops its oldest message, so the
-// caller never waits, as with the toolkit's log.
-void BM_Spdlog_AsyncPassing(benchmark::State& state) {
-  static const std::shared_ptr<spdlog::logger> logger = [] {
+// The caller hands the message and its source location to a queue of 8192
+// that one worker drains into a file sink.
+spdlog::logger& SpdlogLogger(spdlog::async_overflow_policy policy) {
+  static const bool pool = [] {
     spdlog::init_thread_pool(8192, 1);
-    return spdlog::create_async_nb<spdlog::sinks::basic_file_sink_mt>("bench", "/dev/null");
+    return true;
   }();
-  const spdlog::source_loc where{"jx_log_bench.cpp", 27, "BM_Spdlog_AsyncPassing"};
-  for (auto _ : state) logger->log(where, spdlog::level::info, kMessage);
+  (void)pool;
+  const bool overrun = policy == spdlog::async_overflow_policy::overrun_oldest;
+  const std::string name = overrun ? "overrun" : "block";
+  static std::shared_ptr<spdlog::logger> loggers[2];
+  std::shared_ptr<spdlog::logger>& logger = loggers[overrun ? 0 : 1];
+  if (!logger) {
+    const std::string file = (BenchFolder("spdlog_bench_") / (name + ".log")).string();
+    logger = overrun ? spdlog::create_async_nb<spdlog::sinks::basic_file_sink_mt>(name, file, true)
+                     : spdlog::create_async<spdlog::sinks::basic_file_sink_mt>(name, file, true);
+  }
+  return *logger;
+}
+
+template <spdlog::async_overflow_policy kPolicy>
+void BM_Spdlog_CallerCost(benchmark::State& state) {
+  static spdlog::logger& logger = SpdlogLogger(kPolicy);
+  const spdlog::source_loc where{"jx_log_bench.cpp", 27, "BM_Spdlog_CallerCost"};
+  for (auto _ : state) logger.log(where, spdlog::level::info, kMessage);
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_Spdlog_AsyncPassing)->Threads(1)->Threads(2)->UseRealTime();
+BENCHMARK_TEMPLATE(BM_Spdlog_CallerCost, spdlog::async_overflow_policy::overrun_oldest)
+    ->Apply(ByCallers);
+BENCHMARK_TEMPLATE(BM_Spdlog_CallerCost, spdlog::async_overflow_policy::block)->Apply(ByCallers);
 #endif
 
 void BM_Log_WriteBelowMinimum(benchmark::State& state) {
-  BenchLog();
+  StartProcessLog();
   for (auto _ : state) {
     benchmark::DoNotOptimize(jx_log_write_log("jx", JX_LOG_DEBUG, kLocation, kMessage.c_str()));
   }
@@ -87,7 +104,7 @@ BENCHMARK(BM_Log_WriteBelowMinimum);
 
 // The calling convention's own test: one comparison, nothing formatted.
 void BM_Log_MacroBelowMinimum(benchmark::State& state) {
-  BenchLog();
+  StartProcessLog();
   for (auto _ : state) {
     JX_LOG(JX_LOG_VERBOSE, "%s", kMessage.c_str());
     benchmark::ClobberMemory();
@@ -100,9 +117,7 @@ BENCHMARK(BM_Log_MacroBelowMinimum);
 // backlog limits throw the rest away. Rotation is off, so that every line
 // stays in one file to be counted.
 void BM_Log_FloodLinesToFile(benchmark::State& state) {
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() /
-      ("jx_log_bench_" + std::to_string(jx_get_current_process_id()));
+  const std::filesystem::path folder = BenchFolder("jx_log_flood_");
   int64_t lines = 0;
   double seconds = 0;
   for (auto _ : state) {
@@ -130,4 +145,10 @@ BENCHMARK(BM_Log_FloodLinesToFile)->Iterations(3)->Unit(benchmark::kMillisecond)
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  std::filesystem::remove_all(BenchFolder("jx_log_bench_"));
+  std::filesystem::remove_all(BenchFolder("spdlog_bench_"));
+  return 0;
+}

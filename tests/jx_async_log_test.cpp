@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "base/jx_async_loop.h"
+#include "base/jx_time.h"
 #include "support/jx_test_log.h"
 
 namespace {
@@ -58,6 +59,25 @@ TEST(AsyncLog, LongRunQueuesAreReportedAtMostOnceASecond) {
   EXPECT_EQ(OverloadsAfter(*loop, 600, 2000), Lines{Overload("D:0100", "busy", 600)});
   EXPECT_EQ(OverloadsAfter(*loop, 0, 3000), Lines{});  // within the second
   EXPECT_EQ(OverloadsAfter(*loop, 0, 3001), Lines{Overload("D:0100", "busy", 598)});
+  loop->Stop();
+}
+
+// The time-stamp name of an unnamed task is made only when the exception
+// line reads it, yet it is the time of the post. The format sorts by time.
+TEST(AsyncLog, AnUnnamedTaskThatThrowsIsNamedByTheTimeOfItsPost) {
+  auto loop = std::make_shared<jx::AsyncLoop>("throws");
+  const std::string before = jx::TimeStampName(jx_system_time_milliseconds());
+  loop->Post([] { throw 7; }, "");
+  const std::string after = jx::TimeStampName(jx_system_time_milliseconds());
+  jx::test::TakeLogBodies();
+  EXPECT_THROW(loop->FetchTask2Run(false, 0), int);
+  const std::string prefix = "exception on task. uniqid:";
+  std::string name;
+  for (const std::string& body : jx::test::TakeLogBodies()) {
+    const size_t at = body.find(prefix);
+    if (at != std::string::npos) name = body.substr(at + prefix.size());
+  }
+  EXPECT_TRUE(before <= name && name <= after) << name;
   loop->Stop();
 }
 

@@ -17,7 +17,6 @@
 
 #include "base/jx_calendar.h"
 #include "base/jx_plog.h"
-#include "base/jx_scoped_lock.h"
 #include "base/jx_thread.h"
 
 namespace jx {
@@ -40,15 +39,23 @@ std::string TimeStampName(int64_t wall_milliseconds) {
   return name;
 }
 
-AsyncLoop::AsyncLoop(std::string name, TickClock tick)
-    : name_(std::move(name)), tick_(tick), task_lock_(jx_lock_create()) {}
+AsyncLoop::AsyncLoop(std::string name, TickClock tick) : name_(std::move(name)), tick_(tick) {}
 
-// Queued tasks hold the loop, so both queues are empty by now.
-AsyncLoop::~AsyncLoop() { jx_lock_destory(task_lock_); }
+std::string AsyncTask::Name() const { return uniqid.empty() ? TimeStampName(posted_at) : uniqid; }
 
-AsyncTask AsyncLoop::MakeTask(const std::function<void()>& func, const std::string& name) {
-  return AsyncTask{func, name.empty() ? TimeStampName(jx_system_time_milliseconds()) : name,
-                   shared_from_this()};
+AsyncTask AsyncLoop::MakeTask(std::function<void()> func, const std::string& name) {
+  return AsyncTask{std::move(func), name, shared_from_this(),
+                   name.empty() ? jx_system_time_milliseconds() : 0};
+}
+
+void AsyncLoop::AppendTask(AsyncTask task) {
+  if (spare_nodes_.empty()) spare_nodes_.emplace_back();
+  spare_nodes_.front() = std::move(task);
+  tasks_.splice(tasks_.end(), spare_nodes_, spare_nodes_.begin());
+}
+
+void AsyncLoop::KeepFinishedNodes() {
+  if (spare_nodes_.size() < kSpareNodes) spare_nodes_.splice(spare_nodes_.end(), finished_nodes_);
 }
 
 void AsyncLoop::NotifyOwner() {
@@ -57,15 +64,12 @@ void AsyncLoop::NotifyOwner() {
   wake_condition_.notify_all();
 }
 
-bool AsyncLoop::Post(const std::function<void()>& func, const std::string& name) {
-  // The node is made outside the lock and spliced in; a dropped task is
-  // released after the lock.
-  std::list<AsyncTask> node;
-  node.push_back(MakeTask(func, name));
+bool AsyncLoop::Post(std::function<void()> func, const std::string& name) {
+  AsyncTask task = MakeTask(std::move(func), name);
   {
-    ScopedLock hold(task_lock_);
-    if (stopped_.load()) return true;
-    tasks_.splice(tasks_.end(), node);
+    std::lock_guard<QueueMutex> hold(task_mutex_);
+    if (stopped_.load()) return true;  // the task is dropped after the lock
+    AppendTask(std::move(task));
     UpdateLengths();
   }
   JX_LOG(JX_LOG_VERBOSE, "[%p]add task(%s)", static_cast<void*>(this), name.c_str());
@@ -73,14 +77,13 @@ bool AsyncLoop::Post(const std::function<void()>& func, const std::string& name)
   return true;
 }
 
-bool AsyncLoop::PostDelay(const std::function<void()>& func, int64_t delay,
-                          const std::string& name) {
-  if (delay <= 0) return Post(func, name);
+bool AsyncLoop::PostDelay(std::function<void()> func, int64_t delay, const std::string& name) {
+  if (delay <= 0) return Post(std::move(func), name);
   if (delay > kMaxDelay) delay = kMaxDelay;
   const int64_t post_tick = tick_();
-  DelayTask entry{MakeTask(func, name), delay, post_tick};
+  DelayTask entry{MakeTask(std::move(func), name), delay, post_tick};
   {
-    ScopedLock hold(task_lock_);
+    std::lock_guard<QueueMutex> hold(task_mutex_);
     if (stopped_.load()) return true;
     delay_tasks_.push_back(std::move(entry));
     SiftUpDelayTask(delay_tasks_.size() - 1);
@@ -98,12 +101,12 @@ void AsyncLoop::Wakeup() {
 }
 
 bool AsyncLoop::HasTask() {
-  ScopedLock hold(task_lock_);
+  std::lock_guard<QueueMutex> hold(task_mutex_);
   return !tasks_.empty();
 }
 
 bool AsyncLoop::HasDelayTask() {
-  ScopedLock hold(task_lock_);
+  std::lock_guard<QueueMutex> hold(task_mutex_);
   return !delay_tasks_.empty();
 }
 
@@ -116,7 +119,7 @@ void AsyncLoop::FetchTask2Run(bool wait, int32_t max_wait) {
   const int64_t next = peekTaskViaDelayTasks();
   bool empty = run_length_.load(std::memory_order_relaxed) == 0;
   if (empty) {
-    ScopedLock hold(task_lock_);
+    std::lock_guard<QueueMutex> hold(task_mutex_);
     empty = tasks_.empty();
   }
   if (!empty) {
@@ -133,18 +136,24 @@ bool AsyncLoop::fetchOneTask(AsyncTask* task) {
   std::list<AsyncTask> taken;
   size_t length;
   {
-    ScopedLock hold(task_lock_);
+    std::lock_guard<QueueMutex> hold(task_mutex_);
+    KeepFinishedNodes();
     length = tasks_.size();
     if (length != 0) {
       taken.splice(taken.end(), tasks_, tasks_.begin());
       UpdateLengths();
     }
   }
-  if (!taken.empty()) *task = std::move(taken.front());
+  finished_nodes_.clear();  // those there was no room for
+  const bool took = !taken.empty();
+  if (took) {
+    *task = std::exchange(taken.front(), AsyncTask());
+    finished_nodes_.splice(finished_nodes_.end(), taken);
+  }
   if (const int level = OverloadLevel(length)) {
     JX_LOG(level, "[%s] too much task! sizeTasks:%d", name_.c_str(), static_cast<int>(length));
   }
-  return !taken.empty();
+  return took;
 }
 
 void AsyncLoop::RunTaskFunc(const AsyncTask& task) {
@@ -152,7 +161,7 @@ void AsyncLoop::RunTaskFunc(const AsyncTask& task) {
   try {
     task.func();
   } catch (...) {
-    JX_LOG(JX_LOG_ERROR, "exception on task. uniqid:%s", task.uniqid.c_str());
+    JX_LOG(JX_LOG_ERROR, "exception on task. uniqid:%s", task.Name().c_str());
     jx_this_thread_sleep(1000);
     throw;
   }
@@ -162,12 +171,12 @@ int64_t AsyncLoop::peekTaskViaDelayTasks() {
   size_t length = 0;
   if (delay_length_.load(std::memory_order_relaxed) != 0) {
     const int64_t now = tick_();
-    ScopedLock hold(task_lock_);
+    std::lock_guard<QueueMutex> hold(task_mutex_);
     while (!delay_tasks_.empty()) {
       const int32_t remaining = RemainingMilliseconds(delay_tasks_.front(), now);
       next_delay_wait_.store(remaining);
       if (remaining > 0) break;
-      tasks_.push_back(std::move(delay_tasks_.front().task));
+      AppendTask(std::move(delay_tasks_.front().task));
       RemoveRootDelayTask();
     }
     UpdateLengths();
@@ -204,7 +213,7 @@ bool AsyncLoop::taskCVPreWait() {
   size_t length;
   bool stopped;
   {
-    ScopedLock hold(task_lock_);
+    std::lock_guard<QueueMutex> hold(task_mutex_);
     length = tasks_.size();
     stopped = stopped_.load();
   }
@@ -226,7 +235,7 @@ void AsyncLoop::Stop() {
   std::list<AsyncTask> dropped;
   std::vector<DelayTask> dropped_delayed;
   {
-    ScopedLock hold(task_lock_);
+    std::lock_guard<QueueMutex> hold(task_mutex_);
     stopped_.store(true);
     dropped.swap(tasks_);
     dropped_delayed.swap(delay_tasks_);

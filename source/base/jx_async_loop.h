@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "base/jx_lock.h"
+#include "base/jx_queue_mutex.h"
 #include "base/jx_time.h"
 
 namespace jx {
@@ -25,8 +25,13 @@ class AsyncLoop;
 // One unit of work.
 struct AsyncTask {
   std::function<void()> func;        // skipped when empty
-  std::string uniqid;                // the poster's name, or a time-stamp name
+  std::string uniqid;                // the poster's name, empty for an unnamed task
   std::shared_ptr<AsyncLoop> owner;  // keeps the loop alive while the task is queued
+  int64_t posted_at = 0;             // wall-clock milliseconds when an unnamed task was posted
+
+  // The poster's name, or for an unnamed task the time-stamp name of when it
+  // was posted, made only when something reads it.
+  std::string Name() const;
 };
 
 // One entry of the delay queue, due at postTick + delay on the tick clock.
@@ -56,21 +61,21 @@ class AsyncLoop : public std::enable_shared_from_this<AsyncLoop> {
   // `name` appears in the loop's log lines. `tick` is the clock of delays and
   // of the overload warnings; tests replace it.
   explicit AsyncLoop(std::string name, TickClock tick = &jx_clock_tick_milliseconds);
-  virtual ~AsyncLoop();
+  virtual ~AsyncLoop() = default;
   AsyncLoop(const AsyncLoop&) = delete;
   AsyncLoop& operator=(const AsyncLoop&) = delete;
 
   const std::string& name() const { return name_; }
 
-  // Appends a copy of `func` to the run queue and wakes the owner. An empty
-  // `name` gets a time-stamp name. Never runs the task before returning.
+  // Appends `func` to the run queue and wakes the owner. An empty `name`
+  // stands for a time-stamp name. Never runs the task before returning.
   // Returns true, also on a stopped loop, which drops the task.
-  bool Post(const std::function<void()>& func, const std::string& name);
+  bool Post(std::function<void()> func, const std::string& name);
 
   // As Post, but the task joins the run queue once `delay` milliseconds have
   // passed on the tick clock: never earlier, later when the owner is busy. A
   // delay of 0 or less is a plain Post. Returns true.
-  bool PostDelay(const std::function<void()>& func, int64_t delay, const std::string& name);
+  bool PostDelay(std::function<void()> func, int64_t delay, const std::string& name);
 
   // Makes a waiting owner look at its queues again (posts a task that does
   // nothing).
@@ -102,7 +107,13 @@ class AsyncLoop : public std::enable_shared_from_this<AsyncLoop> {
   void WaitForNewTask(int64_t wait);
   bool taskCVPreWait();
 
-  AsyncTask MakeTask(const std::function<void()>& func, const std::string& name);
+  AsyncTask MakeTask(std::function<void()> func, const std::string& name);
+  // Under the task mutex: moves `task` to the end of the run queue, in a
+  // spare node when there is one, else in a new one.
+  void AppendTask(AsyncTask task);
+  // Under the task mutex: keeps the owner's finished nodes for reuse, up to
+  // kSpareNodes, so a steady flow of tasks allocates nothing.
+  void KeepFinishedNodes();
   void NotifyOwner();
   // The level to log a queue of `length` tasks at, at most once a second
   // across both queues; 0 for none. The caller logs, so the line names it.
@@ -119,8 +130,14 @@ class AsyncLoop : public std::enable_shared_from_this<AsyncLoop> {
   const std::string name_;
   const TickClock tick_;
   int64_t last_overload_check_ = 0;  // owner only
-  jx_lock_t task_lock_;              // guards the queues and the values written with them
+  // Guards the queues and the values written with them. Posters and the
+  // owner contend for it: a mutex lets a running thread take it, where the
+  // fair lock would wait for a descheduled one.
+  QueueMutex task_mutex_;
   std::list<AsyncTask> tasks_;
+  std::list<AsyncTask> spare_nodes_;     // empty tasks, under the task mutex
+  std::list<AsyncTask> finished_nodes_;  // the owner's, emptied after their task ran
+  static constexpr size_t kSpareNodes = 256;
   std::vector<DelayTask> delay_tasks_;
   // Written under the task lock, read without it by the owner to skip the
   // lock when the answer is known: only the owner (or a stop) takes tasks

@@ -24,10 +24,8 @@ AsyncMgr* AsyncMgr::Instance() {
   return registry;
 }
 
-AsyncMgr::AsyncMgr() : lock_(jx_lock_create()) {}
-
 std::shared_ptr<AsyncLoop> AsyncMgr::GetThread(int64_t id) {
-  ScopedLock hold(lock_);
+  std::lock_guard<QueueMutex> hold(mutex_);
   const auto entry = loops_.find(static_cast<uint64_t>(id));
   if (entry == loops_.end()) return nullptr;
   std::shared_ptr<AsyncLoop> loop = entry->second.lock();
@@ -44,7 +42,7 @@ void AsyncMgr::AddThreadLoop(int64_t id, const std::shared_ptr<AsyncLoop>& loop)
     return;
   }
   {
-    ScopedLock hold(lock_);
+    std::lock_guard<QueueMutex> hold(mutex_);
     loops_[static_cast<uint64_t>(id)] = loop;
   }
   JX_LOG(JX_LOG_INFO, "thread add [%lld:%s]", static_cast<long long>(id), loop->name().c_str());
@@ -55,7 +53,7 @@ bool AsyncMgr::EraseThreadLoop(int64_t id) {
   std::shared_ptr<AsyncLoop> loop;
   bool erased = false;
   {
-    ScopedLock hold(lock_);
+    std::lock_guard<QueueMutex> hold(mutex_);
     const auto entry = loops_.find(static_cast<uint64_t>(id));
     if (entry != loops_.end()) {
       loop = entry->second.lock();

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "base/jx_async_loop.h"
-#include "base/jx_lock.h"
+#include "base/jx_queue_mutex.h"
 
 namespace jx {
 
@@ -33,9 +33,9 @@ class AsyncMgr {
   bool EraseThreadLoop(int64_t id);
 
  private:
-  AsyncMgr();
+  AsyncMgr() = default;
 
-  jx_lock_t lock_;
+  QueueMutex mutex_;                                    // every post takes it
   std::map<uint64_t, std::weak_ptr<AsyncLoop>> loops_;  // ids ordered as unsigned
 };
 

@@ -101,7 +101,15 @@ void jx_lock_lock(jx_lock_t lock) {
   if ((lock->state.load() & kLockDestroyed) != 0) return;
   const uint64_t ticket = NextTicket(lock->state.fetch_add(kOneTicket));
   Backoff backoff;
-  while (NowServing(lock->state.load()) != ticket) backoff.Pause();
+  for (;;) {
+    const uint64_t ahead = (ticket - NowServing(lock->state.load())) & kServingMask;
+    if (ahead == 0) return;
+    if (ahead == 1) {
+      backoff.Pause();
+    } else {
+      jx_this_thread_yield();
+    }
+  }
 }
 
 void jx_lock_unlock(jx_lock_t lock) {

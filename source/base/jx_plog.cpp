@@ -16,7 +16,6 @@
 #include "base/jx_guard.h"
 #include "base/jx_hand_out.h"
 #include "base/jx_number_text.h"
-#include "base/jx_scoped_lock.h"
 #include "base/jx_string.h"
 #include "base/jx_thread.h"
 #include "platform/jx_os.h"
@@ -122,9 +121,7 @@ void LogFormatted(const char* module, int level, const char* file, int line, con
 }
 
 LogContext::LogContext(LogSettings settings, LogClock clock)
-    : settings_(std::move(settings)), clock_(clock), queue_lock_(jx_lock_create()) {}
-
-LogContext::~LogContext() { jx_lock_destory(queue_lock_); }
+    : settings_(std::move(settings)), clock_(clock) {}
 
 bool LogContext::Write(int level, std::string_view module, std::string_view location,
                        std::string_view message) {
@@ -161,29 +158,44 @@ std::string LogContext::BuildLine(int level, std::string_view module, std::strin
   return line;
 }
 
-std::string LogContext::OwnLine(int level, const std::string& location, const char* message) const {
+std::string LogContext::OwnLine(int level, std::string_view location,
+                                std::string_view message) const {
   return BuildLine(level, "plog", location, message);
 }
 
+// The backlog lines name the queueing call as their place.
+std::string LogContext::BacklogLine(int level, std::string_view message) const {
+  static const std::string location = LogLocation(__FILE__, __LINE__, "JXAddLogForWrite");
+  return OwnLine(level, location, message);
+}
+
 void LogContext::JXAddLogForWrite(std::string line) {
+  // Under a backlog the warning line is made before the lock, and a
+  // discarded backlog is freed after it, so the lock covers only the moves.
+  std::string warning;
+  if (queued_lines_.load(std::memory_order_relaxed) >= kWarnLines) warning = BacklogWarning();
+  std::vector<std::string> discarded;
   {
-    ScopedLock hold(queue_lock_);
+    std::lock_guard<QueueMutex> hold(queue_mutex_);
     if (queue_.size() > kWarnLines && clock_.tick_milliseconds() > 1000) {
-      char warning[64];
-      std::snprintf(warning, sizeof(warning), "warn: pay attention!! log items > %d",
-                    static_cast<int>(kMaxLines));
-      queue_.push_back(OwnLine(JX_LOG_WARN, LogLocation(__FILE__, __LINE__, __func__), warning));
+      queue_.push_back(warning.empty() ? BacklogWarning() : std::move(warning));
     }
     if (queue_.size() > kMaxLines) {
-      queue_.clear();
-      queue_.push_back(OwnLine(JX_LOG_ERROR, LogLocation(__FILE__, __LINE__, __func__),
-                               "error: [overflow] log over max, discard!"));
+      discarded.swap(queue_);
+      queue_.push_back(BacklogLine(JX_LOG_ERROR, "error: [overflow] log over max, discard!"));
     }
     queue_.push_back(std::move(line));
+    queued_lines_.store(queue_.size(), std::memory_order_relaxed);
   }
   // Signalled after the queue lock is released, and only while the writer is
   // idle, so callers do not contend on the mutex while it writes.
   if (writer_idle_.load()) Wake();
+}
+
+std::string LogContext::BacklogWarning() const {
+  static const std::string text =
+      "warn: pay attention!! log items > " + std::to_string(static_cast<int>(kMaxLines));
+  return BacklogLine(JX_LOG_WARN, text);
 }
 
 void LogContext::Wake() {
@@ -237,12 +249,13 @@ void LogContext::WriteLeakReport() {
 
 void LogContext::TakeQueued(std::vector<std::string>* batch) {
   batch->clear();
-  ScopedLock hold(queue_lock_);
+  std::lock_guard<QueueMutex> hold(queue_mutex_);
   batch->swap(queue_);
+  queued_lines_.store(0, std::memory_order_relaxed);
 }
 
 bool LogContext::QueueIsEmpty() {
-  ScopedLock hold(queue_lock_);
+  std::lock_guard<QueueMutex> hold(queue_mutex_);
   return queue_.empty();
 }
 

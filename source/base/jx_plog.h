@@ -18,10 +18,10 @@
 #include <string_view>
 #include <vector>
 
-#include "base/jx_lock.h"
 #include "base/jx_log.h"
 #include "base/jx_memory_tracker.h"
 #include "base/jx_plog_file.h"
+#include "base/jx_queue_mutex.h"
 
 #if defined(__MINGW32__)
 #define JX_PRINTF_LIKE(format_index, first_arg) \
@@ -67,7 +67,6 @@ class LogContext {
   static constexpr size_t kMaxLines = 2048;
 
   explicit LogContext(LogSettings settings, LogClock clock = {});
-  ~LogContext();
   LogContext(const LogContext&) = delete;
   LogContext& operator=(const LogContext&) = delete;
 
@@ -134,13 +133,19 @@ class LogContext {
 
   bool QueueIsEmpty();
   void Wake();
-  // A line of the log's own, module "plog", located in JXAddLogForWrite.
-  std::string OwnLine(int level, const std::string& location, const char* message) const;
+  // A line of the log's own, module "plog".
+  std::string OwnLine(int level, std::string_view location, std::string_view message) const;
+  // The backlog's own lines, located in JXAddLogForWrite.
+  std::string BacklogLine(int level, std::string_view message) const;
+  std::string BacklogWarning() const;
 
   const LogSettings settings_;
   const LogClock clock_;
-  jx_lock_t queue_lock_;
+  // Callers contend for it under load: a mutex that lets a running thread
+  // take it, where the fair lock would wait for a descheduled one.
+  QueueMutex queue_mutex_;
   std::vector<std::string> queue_;
+  std::atomic<size_t> queued_lines_{0};  // queue_.size() as last set under the lock, a hint
   std::mutex wake_mutex_;
   std::condition_variable wake_condition_;
   std::atomic<bool> writer_idle_{true};
