@@ -102,6 +102,14 @@ void BM_Log_WriteBelowMinimum(benchmark::State& state) {
 }
 BENCHMARK(BM_Log_WriteBelowMinimum);
 
+// A record through the calling convention: the message formatted, the
+// location built, then as above.
+void BM_Log_MacroPassing(benchmark::State& state) {
+  StartProcessLog();
+  for (auto _ : state) JX_LOG(JX_LOG_INFO, "%s", kMessage.c_str());
+}
+BENCHMARK(BM_Log_MacroPassing)->Apply(ByCallers);
+
 // The calling convention's own test: one comparison, nothing formatted.
 void BM_Log_MacroBelowMinimum(benchmark::State& state) {
   StartProcessLog();

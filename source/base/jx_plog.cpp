@@ -36,6 +36,9 @@ char LevelLetter(int level) {
   return '?';
 }
 
+// The most room a thread keeps for formatting its messages.
+constexpr size_t kKeptMessageRoom = 4096;
+
 // Room for the stamp and the level field of a line.
 constexpr size_t kHeadReserve = 96;
 
@@ -80,33 +83,40 @@ int ConfigInteger(const ConfigTable& table, std::string_view key) {
 
 int PositiveOr(int value, int fallback) { return value > 0 ? value : fallback; }
 
-std::string FormatText(const char* format, va_list args) {
-  char small[256];
+// Replaces `*text` with the formatted message, in the room it already has
+// when that is enough. A format the C library rejects leaves it empty.
+void FormatInto(std::string* text, const char* format, va_list args) {
   va_list again;
   va_copy(again, args);
-  const int length = std::vsnprintf(small, sizeof(small), format, args);
-  std::string text;
+  text->resize(text->capacity());
+  const int length = std::vsnprintf(text->data(), text->size() + 1, format, args);
   if (length < 0) {
-    // A format the C library rejects leaves the message empty.
-  } else if (static_cast<size_t>(length) < sizeof(small)) {
-    text.assign(small, static_cast<size_t>(length));
+    text->clear();
+  } else if (static_cast<size_t>(length) <= text->size()) {
+    text->resize(static_cast<size_t>(length));
   } else {
-    text.resize(static_cast<size_t>(length));
-    std::vsnprintf(text.data(), text.size() + 1, format, again);
+    text->resize(static_cast<size_t>(length));
+    std::vsnprintf(text->data(), text->size() + 1, format, again);
   }
   va_end(again);
-  return text;
+}
+
+// Replaces `*location` with "<file base name>(<line>)<function base name>".
+void WriteLocation(std::string* location, const char* file, int line, const char* function) {
+  const char* name = function != nullptr ? function : "";
+  location->assign(jx_file_base_name(file != nullptr ? file : "", 0));
+  location->push_back('(');
+  AppendZeroPadded(location, line, 0);
+  location->push_back(')');
+  location->append(jx_func_base_name(name, static_cast<int>(std::strlen(name))));
 }
 
 }  // namespace
 
 std::string LogLocation(const char* file, int line, const char* function) {
-  const char* base = jx_file_base_name(file != nullptr ? file : "", 0);
-  const char* name = function != nullptr ? function : "";
-  name = jx_func_base_name(name, static_cast<int>(std::strlen(name)));
-  char line_text[16];
-  std::snprintf(line_text, sizeof(line_text), "(%d)", line);
-  return std::string(base).append(line_text).append(name);
+  std::string location;
+  WriteLocation(&location, file, line, function);
+  return location;
 }
 
 void LogFormatted(const char* module, int level, const char* file, int line, const char* function,
@@ -114,8 +124,14 @@ void LogFormatted(const char* module, int level, const char* file, int line, con
   va_list args;
   va_start(args, format);
   Guarded([&] {
-    const std::string message = FormatText(format, args);
-    jx_log_write_log(module, level, LogLocation(file, line, function).c_str(), message.c_str());
+    // Kept per thread, so that a record allocates only its line; an
+    // exceptionally long message does not keep its room.
+    thread_local std::string message;
+    thread_local std::string location;
+    FormatInto(&message, format, args);
+    WriteLocation(&location, file, line, function);
+    jx_log_write_log(module, level, location.c_str(), message.c_str());
+    if (message.capacity() > kKeptMessageRoom) std::string().swap(message);
   });
   va_end(args);
 }
