@@ -39,13 +39,16 @@ TEST(ProcessLog, RefusesRecordsBeforeSetUpThenWritesWhatTheConfigurationFileLets
   EXPECT_EQ(evaluated, 0);  // below the minimum nothing is even evaluated
   const int line = __LINE__ + 1;
   JX_LOG(JX_LOG_DEBUG, "%s %d", "through the macro", 7);
+  const std::string longest(1024, 'y');  // one past the room formatting starts with
+  JX_LOG(JX_LOG_DEBUG, "%s", longest.c_str());
   const std::string text = jx::test::WaitForFileContent(
       base / "app/log/trace.app.blog",
-      [](const std::string& content) { return content.find("macro") != std::string::npos; });
+      [](const std::string& content) { return content.find("yyy") != std::string::npos; });
   EXPECT_NE(text.find("][D:0100][jx_log_init_test.cpp(" + std::to_string(line) +
                       ")TestBody][jx] through the macro 7\n"),
             std::string::npos)
       << text;
+  EXPECT_NE(text.find("[jx] " + longest + "\n"), std::string::npos);
   EXPECT_EQ(text.find("below the minimum"), std::string::npos);
 }
 

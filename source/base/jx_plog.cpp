@@ -36,9 +36,6 @@ char LevelLetter(int level) {
   return '?';
 }
 
-// The most room a thread keeps for formatting its messages.
-constexpr size_t kKeptMessageRoom = 4096;
-
 // Room for the stamp and the level field of a line.
 constexpr size_t kHeadReserve = 96;
 
@@ -83,22 +80,24 @@ int ConfigInteger(const ConfigTable& table, std::string_view key) {
 
 int PositiveOr(int value, int fallback) { return value > 0 ? value : fallback; }
 
-// Replaces `*text` with the formatted message, in the room it already has
-// when that is enough. A format the C library rejects leaves it empty.
-void FormatInto(std::string* text, const char* format, va_list args) {
+// Formats the message into `small` when it fits, else into `*large`; returns
+// the text. A format the C library rejects gives an empty message.
+template <size_t kSize>
+const char* FormatLogMessage(char (&small)[kSize], std::string* large, const char* format,
+                             va_list args) {
   va_list again;
   va_copy(again, args);
-  text->resize(text->capacity());
-  const int length = std::vsnprintf(text->data(), text->size() + 1, format, args);
+  const int length = std::vsnprintf(small, kSize, format, args);
+  const char* message = small;
   if (length < 0) {
-    text->clear();
-  } else if (static_cast<size_t>(length) <= text->size()) {
-    text->resize(static_cast<size_t>(length));
-  } else {
-    text->resize(static_cast<size_t>(length));
-    std::vsnprintf(text->data(), text->size() + 1, format, again);
+    small[0] = '\0';
+  } else if (static_cast<size_t>(length) >= kSize) {
+    large->resize(static_cast<size_t>(length));
+    std::vsnprintf(large->data(), large->size() + 1, format, again);
+    message = large->c_str();
   }
   va_end(again);
+  return message;
 }
 
 // Replaces `*location` with "<file base name>(<line>)<function base name>".
@@ -124,14 +123,14 @@ void LogFormatted(const char* module, int level, const char* file, int line, con
   va_list args;
   va_start(args, format);
   Guarded([&] {
-    // Kept per thread, so that a record allocates only its line; an
-    // exceptionally long message does not keep its room.
-    thread_local std::string message;
+    // Kept per thread, so that a record allocates only its line (and a
+    // message too long for the small buffer, its own text).
+    thread_local char small[1024];
     thread_local std::string location;
-    FormatInto(&message, format, args);
+    std::string large;
+    const char* message = FormatLogMessage(small, &large, format, args);
     WriteLocation(&location, file, line, function);
-    jx_log_write_log(module, level, location.c_str(), message.c_str());
-    if (message.capacity() > kKeptMessageRoom) std::string().swap(message);
+    jx_log_write_log(module, level, location.c_str(), message);
   });
   va_end(args);
 }
