@@ -59,7 +59,8 @@ std::vector<std::string> MessagesOfAwkwardLengths(std::mt19937& random) {
     for (size_t tail : {0, 1, 55, 56, 57, 63, 64, 65, 119, 120, 128})
       messages.push_back(RandomBytes(random, 64 * blocks + tail));
   }
-  for (size_t size : {size_t{1} << 20 | 3, random() % (1 << 20), random() % (1 << 18)})
+  for (size_t size :
+       {size_t{1} << 20 | 3, size_t{random() % (1 << 20)}, size_t{random() % (1 << 18)}})
     messages.push_back(RandomBytes(random, size));
   std::shuffle(messages.begin(), messages.end(), random);
   return messages;
