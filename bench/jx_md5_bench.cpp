@@ -75,7 +75,7 @@ void BM_Md5_16Files_Lanes(benchmark::State& state) {
       for (int lane = 0; lane < md5.lanes(); ++lane) {
         const auto slot = static_cast<size_t>(lane);
         if (md5.TakeDigest(lane, hex[file_of[slot]])) ++finished;
-        if (md5.Free(lane) && started < files.size()) {
+        if (md5.IsFree(lane) && started < files.size()) {
           md5.Open();  // `lane`: the lanes below it are taken
           file_of[slot] = started++;
           at[slot] = 0;

@@ -92,7 +92,7 @@ void CheckLanes(jx::Md5Isa isa, const uint8_t* data, size_t size) {
       digests[message_of[slot]].assign(hex, sizeof(hex));
       ++finished;
     }
-    if (md5.Free(lane)) {
+    if (md5.IsFree(lane)) {
       if (started == messages.size()) continue;
       const int opened = md5.Open();
       FUZZ_CHECK(opened >= 0 && opened <= lane);  // the lowest free lane
@@ -115,8 +115,8 @@ void CheckLanes(jx::Md5Isa isa, const uint8_t* data, size_t size) {
       continue;
     }
     if (!md5.NeedsData(lane) && choice % 4 != 0) continue;
-    const size_t piece =
-        std::min(length - at[slot], choice & 0x80 ? 64 * (1 + (choice & 7)) : 1 + choice % 97);
+    const size_t piece = std::min<size_t>(
+        length - at[slot], choice & 0x80 ? 64 * (1 + (choice & 7)) : 1 + choice % 97);
     FUZZ_CHECK(md5.Feed(lane, data + offset + at[slot], piece));
     at[slot] += piece;
   }

@@ -103,7 +103,7 @@ std::vector<std::string> DigestsThroughLanes(jx::Md5Lanes& md5,
       digests[job.message].assign(hex, sizeof(hex));
       ++finished;
     }
-    if (md5.Free(lane)) {
+    if (md5.IsFree(lane)) {
       if (started == messages.size()) continue;
       const int opened = md5.Open();
       EXPECT_LE(opened, lane);  // the lowest free lane
@@ -185,7 +185,7 @@ TEST(Md5Lanes, LanesWaitOnlyForTheCallerAndRefuseCallsOutOfTurn) {
     EXPECT_EQ(md5.Open(), -1);
     char hex[32];
     EXPECT_FALSE(md5.TakeDigest(0, hex) || md5.Close(lanes) || md5.Feed(-1, "x", 1) ||
-                 md5.NeedsData(lanes) || md5.Free(0));
+                 md5.NeedsData(lanes) || md5.IsFree(0));
     for (int lane = 0; lane < lanes; ++lane) {
       ASSERT_TRUE(md5.Feed(lane, first[lane].data(), first[lane].size()));
       for (int fed = 0; fed <= lane; ++fed) EXPECT_EQ(md5.NeedsData(fed), lane == lanes - 1);
@@ -197,7 +197,7 @@ TEST(Md5Lanes, LanesWaitOnlyForTheCallerAndRefuseCallsOutOfTurn) {
       EXPECT_FALSE(md5.NeedsData(lane));
     }
     md5.Drop(0);
-    EXPECT_TRUE(md5.Free(0) && md5.NeedsData(1));
+    EXPECT_TRUE(md5.IsFree(0) && md5.NeedsData(1));
     EXPECT_TRUE(lanes == 2 || !md5.NeedsData(lanes - 1));
     EXPECT_FALSE(md5.Finish(0, hex));
     // Closing lane 1 lets the others run again, and lane 1's end with them.
@@ -209,7 +209,7 @@ TEST(Md5Lanes, LanesWaitOnlyForTheCallerAndRefuseCallsOutOfTurn) {
         ASSERT_TRUE(md5.Finish(lane, hex));
       }
       EXPECT_EQ(std::string(hex, sizeof(hex)), SingleStreamHex(first[lane] + second[lane]));
-      EXPECT_TRUE(md5.Free(lane));
+      EXPECT_TRUE(md5.IsFree(lane));
     }
   }
 }

@@ -476,7 +476,7 @@ bool Md5Lanes::Close(int index) {
   return true;
 }
 
-bool Md5Lanes::Free(int index) const {
+bool Md5Lanes::IsFree(int index) const {
   return Valid(index) && lane_[index].status == Status::kFree;
 }
 

@@ -11,7 +11,7 @@
 //     for (int lane = 0; lane < md5.lanes(); ++lane) {
 //       char hex[32];
 //       if (md5.TakeDigest(lane, hex)) { ...check the file on `lane`... }
-//       if (md5.Free(lane) && ...a file is left...) md5.Open();  // returns `lane`
+//       if (md5.IsFree(lane) && ...a file is left...) md5.Open();  // returns `lane`
 //       if (!md5.NeedsData(lane)) continue;
 //       size_t got = ...read the next piece of the lane's file into its buffer...;
 //       if (got > 0) md5.Feed(lane, buffer, got); else md5.Close(lane);
@@ -69,8 +69,9 @@ const char* Md5IsaName(Md5Isa isa);
 // Memory: the engine borrows the bytes given to Feed() rather than copying
 // them, and digests whole blocks straight from the caller's memory; it copies
 // only the bytes that do not fill a block. The caller keeps a piece valid and
-// unchanged until the engine has let it go: until NeedsData(lane) is true
-// again, the lane is done, or Flush(), Finish(lane) or Drop(lane) returns.
+// unchanged until the engine has let it go: until NeedsData(lane) or
+// IsFree(lane) is true, TakeDigest(lane) succeeds, or a further Feed(lane)
+// returns. Flush() lets every piece go.
 //
 // Calls that name a lane in the wrong state do nothing and return false.
 class Md5Lanes {
@@ -111,7 +112,7 @@ class Md5Lanes {
   bool Close(int lane);
 
   // Whether `lane` is free.
-  bool Free(int lane) const;
+  bool IsFree(int lane) const;
 
   // If `lane` is done, writes its digest as 32 lower-case hex characters (no
   // NUL), frees the lane and returns true; otherwise returns false.
