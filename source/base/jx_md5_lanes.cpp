@@ -34,61 +34,48 @@ inline uint32_t LoadLittleEndian(const unsigned char* p) {
 // Each struct gives, for its instruction set: V, a vector of one 32-bit word
 // per lane; Load/Store of a word per lane; Set (the same word in every
 // lane); Add, Xor, And, Or, AndNot (~a & b); Rol<s>; the round functions F, G,
-// H and I; and LoadBlocks, which turns the lanes' 64-byte blocks into sixteen
-// vectors, vector k holding word k of every lane's block.
+// H and I; LoadBlocks, which turns the lanes' 64-byte blocks into sixteen
+// vectors, vector k holding word k of every lane's block; and Pin, an empty
+// statement that the compiler must take the vector as computed at, so that
+// it cannot reassociate sums across it.
 
-// F, G, H and I from two-input operations. G and I keep their first argument,
-// the register just computed, two operations from the result.
+// F, G, H and I from two-input operations. Each keeps its first argument,
+// the register just computed, at most two operations from the result.
 #define JX_MD5_LOGIC_FROM_TWO_INPUT_OPS(OP)                     \
   OP V F(V x, V y, V z) { return Xor(z, And(x, Xor(y, z))); }   \
   OP V G(V x, V y, V z) { return Or(And(x, z), AndNot(z, y)); } \
-  OP V H(V x, V y, V z) { return Xor(Xor(x, y), z); }           \
+  OP V H(V x, V y, V z) { return Xor(x, Xor(y, z)); }           \
   OP V I(V x, V y, V z) { return Xor(y, Or(x, Xor(z, Set(0xffffffffu)))); }
 
-// Two messages interleaved in plain C++: the two dependency chains fill a
-// superscalar core better than one.
+// Two messages interleaved in plain C++: two dependency chains fill a
+// superscalar core better than one. Kept in general registers: packed into
+// a vector register, two words lose the rotate instruction and run slower.
 struct ScalarOps {
 #define JX_OP static inline __attribute__((always_inline))
   static constexpr int kLanes = 2;
   struct V {
-    uint32_t w[kLanes];
+    uint32_t w0, w1;
   };
-  template <typename Fn>
-  JX_OP V Each(Fn fn) {
-    V r;
-    for (int i = 0; i < kLanes; ++i) r.w[i] = fn(i);
-    return r;
+  JX_OP void Pin(V& x) { __asm__("" : "+r"(x.w0), "+r"(x.w1)); }
+  JX_OP V Load(const uint32_t* p) { return {p[0], p[1]}; }
+  JX_OP void Store(uint32_t* p, V a) {
+    p[0] = a.w0;
+    p[1] = a.w1;
   }
-  JX_OP V Load(const uint32_t* p) {
-    return Each([p](int i) { return p[i]; });
-  }
-  JX_OP void Store(uint32_t* p, V a) { std::memcpy(p, a.w, sizeof(a.w)); }
-  JX_OP V Set(uint32_t x) {
-    return Each([x](int) { return x; });
-  }
-  JX_OP V Add(V a, V b) {
-    return Each([&](int i) { return a.w[i] + b.w[i]; });
-  }
-  JX_OP V Xor(V a, V b) {
-    return Each([&](int i) { return a.w[i] ^ b.w[i]; });
-  }
-  JX_OP V And(V a, V b) {
-    return Each([&](int i) { return a.w[i] & b.w[i]; });
-  }
-  JX_OP V Or(V a, V b) {
-    return Each([&](int i) { return a.w[i] | b.w[i]; });
-  }
-  JX_OP V AndNot(V a, V b) {
-    return Each([&](int i) { return ~a.w[i] & b.w[i]; });
-  }
+  JX_OP V Set(uint32_t x) { return {x, x}; }
+  JX_OP V Add(V a, V b) { return {a.w0 + b.w0, a.w1 + b.w1}; }
+  JX_OP V Xor(V a, V b) { return {a.w0 ^ b.w0, a.w1 ^ b.w1}; }
+  JX_OP V And(V a, V b) { return {a.w0 & b.w0, a.w1 & b.w1}; }
+  JX_OP V Or(V a, V b) { return {a.w0 | b.w0, a.w1 | b.w1}; }
+  JX_OP V AndNot(V a, V b) { return {~a.w0 & b.w0, ~a.w1 & b.w1}; }
   template <int s>
   JX_OP V Rol(V a) {
-    return Each([&](int i) { return a.w[i] << s | a.w[i] >> (32 - s); });
+    return {a.w0 << s | a.w0 >> (32 - s), a.w1 << s | a.w1 >> (32 - s)};
   }
   JX_MD5_LOGIC_FROM_TWO_INPUT_OPS(JX_OP)
   JX_OP void LoadBlocks(const unsigned char* const* blocks, V w[16]) {
     for (int k = 0; k < 16; ++k)
-      w[k] = Each([&](int i) { return LoadLittleEndian(blocks[i] + 4 * k); });
+      w[k] = {LoadLittleEndian(blocks[0] + 4 * k), LoadLittleEndian(blocks[1] + 4 * k)};
   }
 #undef JX_OP
 };
@@ -113,6 +100,7 @@ struct ScalarOps {
 struct Sse2Ops {
 #define JX_OP static inline __attribute__((always_inline, target("sse2")))
   using V = __m128i;
+  JX_OP void Pin(V& x) { __asm__("" : "+v"(x)); }
   JX_OP V Load(const void* p) { return _mm_loadu_si128(static_cast<const V*>(p)); }
   JX_OP void Store(uint32_t* p, V a) { _mm_storeu_si128(reinterpret_cast<V*>(p), a); }
   JX_OP V Set(uint32_t x) { return _mm_set1_epi32(static_cast<int>(x)); }
@@ -139,6 +127,7 @@ struct Sse2Ops {
 struct Avx2Ops {
 #define JX_OP static inline __attribute__((always_inline, target("avx2")))
   using V = __m256i;
+  JX_OP void Pin(V& x) { __asm__("" : "+v"(x)); }
   JX_OP V Load(const void* p) { return _mm256_loadu_si256(static_cast<const V*>(p)); }
   JX_OP void Store(uint32_t* p, V a) { _mm256_storeu_si256(reinterpret_cast<V*>(p), a); }
   JX_OP V Set(uint32_t x) { return _mm256_set1_epi32(static_cast<int>(x)); }
@@ -173,6 +162,7 @@ struct Avx2Ops {
 struct Avx512Ops {
 #define JX_OP static inline __attribute__((always_inline, target("avx512f")))
   using V = __m512i;
+  JX_OP void Pin(V& x) { __asm__("" : "+v"(x)); }
   JX_OP V Load(const void* p) { return _mm512_loadu_si512(p); }
   JX_OP void Store(uint32_t* p, V a) { _mm512_storeu_si512(p, a); }
   JX_OP V Set(uint32_t x) { return _mm512_set1_epi32(static_cast<int>(x)); }
@@ -185,11 +175,13 @@ struct Avx512Ops {
   JX_OP V Rol(V a) {
     return _mm512_rol_epi32(a, s);
   }
-  // The truth tables of F, G, H and I over x = 0xf0, y = 0xcc, z = 0xaa.
-  JX_OP V F(V x, V y, V z) { return _mm512_ternarylogic_epi32(x, y, z, 0xca); }
-  JX_OP V G(V x, V y, V z) { return _mm512_ternarylogic_epi32(x, y, z, 0xe4); }
-  JX_OP V H(V x, V y, V z) { return _mm512_ternarylogic_epi32(x, y, z, 0x96); }
-  JX_OP V I(V x, V y, V z) { return _mm512_ternarylogic_epi32(x, y, z, 0x39); }
+  // The truth tables of F, G, H and I over z = 0xf0, y = 0xcc, x = 0xaa. The
+  // instruction overwrites its first operand: z, an older register that a
+  // copy made early spares, rather than x, the one just computed.
+  JX_OP V F(V x, V y, V z) { return _mm512_ternarylogic_epi32(z, y, x, 0xd8); }
+  JX_OP V G(V x, V y, V z) { return _mm512_ternarylogic_epi32(z, y, x, 0xac); }
+  JX_OP V H(V x, V y, V z) { return _mm512_ternarylogic_epi32(z, y, x, 0x96); }
+  JX_OP V I(V x, V y, V z) { return _mm512_ternarylogic_epi32(z, y, x, 0x63); }
   // A 16x16 transposition: 4x4 within each 128-bit quarter of four rows at a
   // time, then the quarters gathered across the four groups of rows.
   JX_OP void LoadBlocks(const unsigned char* const* blocks, V w[16]) {
@@ -288,9 +280,16 @@ struct Avx512Ops {
   STEP(I, c, d, a, b, 2, 0x2ad7d2bb, 15)  \
   STEP(I, b, c, d, a, 9, 0xeb86d391, 21)
 
-// a = b + ((a + f(b, c, d) + word + constant) <<< s), in every lane.
-#define JX_MD5_LANE_STEP(f, a, b, c, d, k, t, s) \
-  a = O::Add(b, O::Rol<s>(O::Add(O::Add(a, O::f(b, c, d)), O::Add(w[k], O::Set(t)))));
+// a = b + ((a + f(b, c, d) + word + constant) <<< s), in every lane. The sum
+// that does not wait for b is made first, off the chain from step to step,
+// and pinned there: the compilers would otherwise add f's result first and
+// lengthen the chain by one addition.
+#define JX_MD5_LANE_STEP(f, a, b, c, d, k, t, s)            \
+  {                                                         \
+    O::V early = O::Add(a, O::Add(w[k], O::Set(t)));        \
+    O::Pin(early);                                          \
+    a = O::Add(b, O::Rol<s>(O::Add(O::f(b, c, d), early))); \
+  }
 
 // One kernel: the compression function of every lane of `Ops`, on the state
 // rows of Md5Lanes (register r of lane i at state[r * kMaxLanes + i]) and
@@ -317,7 +316,14 @@ struct Avx512Ops {
     O::Store(state + 3 * kMaxLanes, O::Add(d0, O::And(d, mask)));                        \
   }
 
-JX_MD5_LANES_KERNEL(CompressScalar, , ScalarOps)
+// GCC would pack the two messages into one vector register (see ScalarOps).
+#if defined(__GNUC__) && !defined(__clang__)
+#define JX_MD5_SCALAR_ATTRIBUTES __attribute__((optimize("no-tree-vectorize")))
+#else
+#define JX_MD5_SCALAR_ATTRIBUTES
+#endif
+JX_MD5_LANES_KERNEL(CompressScalar, JX_MD5_SCALAR_ATTRIBUTES, ScalarOps)
+#undef JX_MD5_SCALAR_ATTRIBUTES
 #if JX_MD5_LANES_X86
 JX_MD5_LANES_KERNEL(CompressSse2, __attribute__((target("sse2"))), Sse2Ops)
 JX_MD5_LANES_KERNEL(CompressAvx2, __attribute__((target("avx2"))), Avx2Ops)
