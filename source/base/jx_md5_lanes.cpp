@@ -514,7 +514,6 @@ void Md5Lanes::Flush() {
 void Md5Lanes::Drop(int index) {
   if (!Valid(index)) return;
   Forget(lane_[index], index);
-  Pump();  // the other lanes may have waited for this one
 }
 
 void Md5Lanes::Forget(Lane& lane, int index) {
@@ -550,8 +549,8 @@ void Md5Lanes::Settle(Lane& lane) {
 // lanes read an idle block and keep their state. When every taking part reads
 // from its piece, the batch runs as many blocks as the shortest piece holds;
 // a block made in a lane's buffer takes a batch of one. With
-// `only_when_every_lane_is_ready`, nothing runs while an open lane waits for
-// bytes. Returns whether a batch ran.
+// `only_when_every_lane_is_ready`, nothing runs while a lane is free or done
+// or waits for bytes. Returns whether a batch ran.
 bool Md5Lanes::RunRounds(bool only_when_every_lane_is_ready) {
   int active[kMaxLanes];
   int count = 0;
@@ -561,7 +560,7 @@ bool Md5Lanes::RunRounds(bool only_when_every_lane_is_ready) {
     const bool hashing = lane.status == Status::kOpen || lane.status == Status::kClosed;
     // A closed lane always has a block: its piece or its padded end.
     const bool ready = hashing && (lane.left != 0 || lane.status == Status::kClosed);
-    if (hashing && !ready && only_when_every_lane_is_ready) return false;
+    if (!ready && only_when_every_lane_is_ready) return false;
     keep_[i] = ready ? ~0u : 0;
     if (!ready) {
       blocks_[i] = kIdleBlock;

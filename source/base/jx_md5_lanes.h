@@ -1,5 +1,5 @@
 // MD5 of several independent messages at once: one SIMD lane per message, so
-// that a 16-lane AVX-512 core digests sixteen files in about the time the
+// that one core digests several files in little more than the time the
 // single-stream engine (jx_md5_engine.h) takes for one.
 //
 // The typical use reads several files ahead, a large piece of each in turn,
@@ -7,7 +7,7 @@
 //
 //   jx::Md5Lanes md5;
 //   // per lane: an open file and a buffer of, say, 256 KiB
-//   for (;;) {
+//   do {
 //     for (int lane = 0; lane < md5.lanes(); ++lane) {
 //       char hex[32];
 //       if (md5.TakeDigest(lane, hex)) { ...check the file on `lane`... }
@@ -16,12 +16,15 @@
 //       size_t got = ...read the next piece of the lane's file into its buffer...;
 //       if (got > 0) md5.Feed(lane, buffer, got); else md5.Close(lane);
 //     }
-//   }
+//     if (...no file is left...) md5.Flush();  // fewer files than lanes now
+//   } while (...a lane is not free...);
 //
-// Hashing happens inside Feed and Close once every message still being hashed
-// has a whole 64-byte block ready, so feeding all lanes in turn keeps every
-// lane of the vector unit busy. Lanes that have no block ready are left out of
-// a round (they keep their state), so messages of any lengths mix freely.
+// Hashing happens inside Feed and Close once every lane has a whole 64-byte
+// block ready, so feeding all lanes in turn keeps every lane of the vector
+// unit busy. A lane that is free, done or waiting for bytes holds the others
+// back until the caller fills it; Flush() and Finish() run without it. Lanes
+// that have no block ready are left out of such a round (they keep their
+// state), so messages of any lengths mix freely.
 //
 // Thread safety: none. An Md5Lanes belongs to one thread at a time; use one
 // object per thread.
@@ -96,13 +99,13 @@ class Md5Lanes {
   // Appends `length` bytes at `data` to the message on the open `lane`,
   // borrowing them (see above). If the lane still holds an earlier piece, that
   // piece is hashed to its end first, with whichever lanes have blocks ready.
-  // Then rounds run for as long as every lane being hashed has a block ready:
-  // Feed returns once some lane NeedsData() or is done. A length of 0 appends
-  // nothing. False, and nothing taken, when `lane` is not open.
+  // Then rounds run for as long as every lane has a block ready: Feed returns
+  // once some lane NeedsData() or is done, or when some lane is free. A length
+  // of 0 appends nothing. False, and nothing taken, when `lane` is not open.
   bool Feed(int lane, const void* data, size_t length);
 
   // Whether `lane` is open and holds none of the caller's bytes: it wants its
-  // next piece (or Close()). Every other lane waits for it.
+  // next piece (or Close()). The other lanes wait for it.
   bool NeedsData(int lane) const;
 
   // Ends the message on the open `lane`: its padding (RFC 1321, section 3.1)
@@ -126,12 +129,13 @@ class Md5Lanes {
 
   // Runs rounds, with whichever lanes have blocks ready, until every open lane
   // NeedsData() and every closed lane is done: every borrowed piece is then
-  // let go.
+  // let go. For when fewer messages than lanes are left, or before reusing a
+  // piece's memory early.
   void Flush();
 
   // Forgets the message on `lane`, whatever its state, and frees the lane; a
   // piece it held is let go. For a message that cannot be completed, such as
-  // a file that failed to read. The other lanes go on as in Feed.
+  // a file that failed to read.
   void Drop(int lane);
 
   // The most lanes of any level.
