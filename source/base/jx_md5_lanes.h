@@ -1,6 +1,6 @@
-// MD5 of several independent messages at once: one SIMD lane per message, so
-// that one core digests several files in little more than the time the
-// single-stream engine (jx_md5_engine.h) takes for one.
+// MD5 of several independent messages at once, one per SIMD lane: with AVX2
+// or AVX-512 one core digests 8 or 16 files several times faster in all than
+// the single-stream engine (jx_md5_engine.h) digests them one after another.
 //
 // The typical use reads several files ahead, a large piece of each in turn,
 // and feeds the pieces round-robin:
@@ -100,8 +100,8 @@ class Md5Lanes {
   // borrowing them (see above). If the lane still holds an earlier piece, that
   // piece is hashed to its end first, with whichever lanes have blocks ready.
   // Then rounds run for as long as every lane has a block ready: Feed returns
-  // once some lane NeedsData() or is done, or when some lane is free. A length
-  // of 0 appends nothing. False, and nothing taken, when `lane` is not open.
+  // once some lane is free, done or NeedsData(). A length of 0 appends
+  // nothing. False, and nothing taken, when `lane` is not open.
   bool Feed(int lane, const void* data, size_t length);
 
   // Whether `lane` is open and holds none of the caller's bytes: it wants its
@@ -147,7 +147,7 @@ class Md5Lanes {
     const unsigned char* next = nullptr;  // the unhashed rest of the borrowed piece
     size_t left = 0;                      // its length; 0 when no piece is held
     uint64_t length = 0;                  // bytes fed so far
-    uint32_t buffered = 0;                // bytes in `buffer`: < 64 of a block, or the padded end
+    uint32_t buffered = 0;                // bytes in `buffer`: part of a block, or the padded end
     bool padded = false;                  // the padded end is in `buffer`
     Status status = Status::kFree;
     unsigned char buffer[128];
@@ -166,9 +166,9 @@ class Md5Lanes {
   Kernel kernel_;
   // The four MD5 registers of every lane: row r holds register r of lane i at
   // state_[r * kMaxLanes + i].
-  alignas(64) uint32_t state_[4 * kMaxLanes];
+  uint32_t state_[4 * kMaxLanes];
   // Per lane of the round being run: ~0 to keep its result, 0 to discard it.
-  alignas(64) uint32_t keep_[kMaxLanes];
+  uint32_t keep_[kMaxLanes];
   const unsigned char* blocks_[kMaxLanes];
   Lane lane_[kMaxLanes];
 };
