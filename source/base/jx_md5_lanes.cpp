@@ -83,7 +83,7 @@ struct ScalarOps {
 #if JX_MD5_LANES_X86
 
 // 4x4 transposition of 32-bit words within each 128-bit half of r0..r3: for
-// the rows r0..r3, out[j]'s 128-bit part m holds word 4m + j of each row.
+// the rows r0..r3, out[j]'s 128-bit section m holds word 4m + j of each row.
 #define JX_MD5_TRANSPOSE_4X4(P, r0, r1, r2, r3, out)    \
   do {                                                  \
     const V x0 = (r0), x1 = (r1), x2 = (r2), x3 = (r3); \
@@ -546,7 +546,7 @@ void Md5Lanes::Settle(Lane& lane) {
 }
 
 // One batch of kernel calls over the lanes that have a block ready; the other
-// lanes read an idle block and keep their state. When every taking part reads
+// lanes read an idle block and keep their state. When every active lane reads
 // from its piece, the batch runs as many blocks as the shortest piece holds;
 // a block made in a lane's buffer takes a batch of one. With
 // `only_when_every_lane_is_ready`, nothing runs while a lane is free or done

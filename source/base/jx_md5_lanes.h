@@ -147,7 +147,7 @@ class Md5Lanes {
     const unsigned char* next = nullptr;  // the unhashed rest of the borrowed piece
     size_t left = 0;                      // its length; 0 when no piece is held
     uint64_t length = 0;                  // bytes fed so far
-    uint32_t buffered = 0;                // bytes in `buffer`: part of a block, or the padded end
+    uint32_t buffered = 0;                // bytes in `buffer`: a block begun, or the padded end
     bool padded = false;                  // the padded end is in `buffer`
     Status status = Status::kFree;
     unsigned char buffer[128];
