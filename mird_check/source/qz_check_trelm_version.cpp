@@ -6,6 +6,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <string_view>
@@ -17,6 +18,7 @@
 #include "base/jx_json.h"
 #include "base/jx_jvalue.h"
 #include "base/jx_md5_engine.h"
+#include "base/jx_md5_lanes.h"
 #include "base/jx_path_text.h"
 #include "base/jx_plog.h"
 #include "mird_check.h"
@@ -54,58 +56,100 @@ bool QZCheckManifestReader::Next(std::string* line) {
   return false;
 }
 
-bool QZCheckParseFileMd5TextLine(std::string line, QZCheckMd5Entry* entry) {
+namespace {
+
+// Splits "<md5> <gap>*./<path>" into `entry`; returns null, or when the line
+// does not parse, the text it lacks (or holds) for the log.
+const char* SplitFileMd5TextLine(const std::string& line, QZCheckMd5Entry* entry) {
   // A NUL would cut the path short in every call that takes it.
-  if (line.find('\0') != std::string::npos) {
-    JX_LOG(JX_LOG_ERROR, "[md5 error][%s] -> %s", "\\0", line.c_str());
-    return false;
-  }
+  if (line.find('\0') != std::string::npos) return "\\0";
   const size_t space = line.find(' ');
-  if (space == std::string::npos) {
-    JX_LOG(JX_LOG_ERROR, "[md5 error][ ] -> %s", line.c_str());
-    return false;
-  }
+  if (space == std::string::npos) return " ";
   const size_t marker = line.find(kPathMarker, space);
-  if (marker == std::string::npos) {
-    JX_LOG(JX_LOG_ERROR, "[md5 error][%s] -> %s", kPathMarker, line.c_str());
-    return false;
-  }
+  if (marker == std::string::npos) return kPathMarker;
   entry->path = line.substr(marker + std::strlen(kPathMarker));
   entry->md5 = line.substr(0, space);
+  return nullptr;
+}
+
+}  // namespace
+
+bool QZCheckParseFileMd5TextLine(std::string line, QZCheckMd5Entry* entry) {
+  QZCheckMd5Entry parsed;
+  if (const char* lacking = SplitFileMd5TextLine(line, &parsed)) {
+    JX_LOG(JX_LOG_ERROR, "[md5 error][%s] -> %s", lacking, line.c_str());
+    return false;
+  }
+  *entry = std::move(parsed);
   return true;
 }
 
 // --- Digests and verification ---
 
+namespace {
+
+constexpr uint32_t kPieceSize = 64 * 1024;
+
+// Reads one file in pieces for its digest, by the rules of QZCheckDigestFile.
+class PieceReader {
+ public:
+  // Opens `path` and fills in `result`'s plain flag and size. Returns whether
+  // there is content to read: a plain file below `skip_size` bytes.
+  bool Open(const std::string& path, uint64_t skip_size, QZCheckFileDigest* result) {
+    file_ = jx::OpenPlainFile(jx::PreparePath(path.c_str()), &result->size);
+    if (file_ == nullptr) return false;
+    handle_ = file_.get();
+    result->plain = true;
+    total_ = 0;
+    skip_size_ = skip_size;
+    piece_size_ = kPieceSize;
+    return result->size < skip_size;
+  }
+
+  // Reads the next piece, at most kPieceSize bytes and not past `wanted`
+  // bytes in all, into `piece`; returns its length, 0 at the end.
+  uint32_t Next(char* piece, uint64_t wanted) {
+    while (total_ < wanted && total_ < skip_size_) {
+      const auto ask = static_cast<uint32_t>(std::min<uint64_t>(piece_size_, wanted - total_));
+      const uint32_t got = jx_file_read(&handle_, piece, ask);
+      if (got == 0 && piece_size_ != kClassicPieceSize && jx_file_error(&handle_)) {
+        // A locked range fails a whole read: go on in small reads up to it.
+        std::clearerr(handle_);
+        piece_size_ = kClassicPieceSize;
+        continue;
+      }
+      total_ += got;
+      return got;
+    }
+    return 0;
+  }
+
+  // Whether what was read has a digest: something, and less than the skip
+  // size (a file that grew to it while it was read has none).
+  bool Digestible() const { return total_ != 0 && total_ < skip_size_; }
+
+  void Close() { file_ = jx::ScopedFile(); }
+
+ private:
+  static constexpr uint32_t kClassicPieceSize = 256;
+  jx::ScopedFile file_;
+  jx_file_t handle_ = nullptr;
+  uint64_t total_ = 0;
+  uint64_t skip_size_ = 0;
+  uint32_t piece_size_ = kPieceSize;
+};
+
+}  // namespace
+
 QZCheckFileDigest QZCheckDigestFile(const std::string& path, int32_t limit, uint64_t skip_size) {
   QZCheckFileDigest result;
-  const jx::ScopedFile opened = jx::OpenPlainFile(jx::PreparePath(path.c_str()), &result.size);
-  if (opened == nullptr) return result;
-  result.plain = true;
-  if (result.size >= skip_size) return result;
+  PieceReader reader;
+  if (!reader.Open(path, skip_size, &result)) return result;
   const uint64_t wanted = limit > 0 ? static_cast<uint64_t>(limit) : UINT64_MAX;
-  constexpr uint32_t kPieceSize = 256 * 1024;
-  constexpr uint32_t kClassicPieceSize = 256;
-  uint32_t piece_size = kPieceSize;
   std::unique_ptr<char[]> piece(new char[kPieceSize]);
-  jx_file_t file = opened.get();
   jx::Md5 md5;
-  uint64_t total = 0;
-  // A file that grows to the skip size while it is read gives no digest.
-  while (total < wanted && total < skip_size) {
-    const auto ask = static_cast<uint32_t>(std::min<uint64_t>(piece_size, wanted - total));
-    const uint32_t got = jx_file_read(&file, piece.get(), ask);
-    if (got == 0 && piece_size != kClassicPieceSize && jx_file_error(&file)) {
-      // A locked range fails a whole read: go on in small reads up to it.
-      std::clearerr(file);
-      piece_size = kClassicPieceSize;
-      continue;
-    }
-    if (got == 0) break;
-    md5.Update(piece.get(), got);
-    total += got;
-  }
-  if (total == 0 || total >= skip_size) return result;
+  while (const uint32_t got = reader.Next(piece.get(), wanted)) md5.Update(piece.get(), got);
+  if (!reader.Digestible()) return result;
   char hex[32];
   md5.FinishHex(hex);
   result.hex.assign(hex, sizeof(hex));
@@ -120,18 +164,17 @@ namespace {
 
 enum class Verdict { kSkipped, kMatch, kNoDigest, kMismatch };
 
-// Digests the file at `full_path` into `*digest` and compares it with
-// `expected`. Files at or above the size limit are skipped. A file that
-// exists but gives no digest (unreadable, empty, not a plain file, or grown
-// to the size limit) has no verdict of its own.
-Verdict Compare(const std::string& full_path, const std::string& expected, std::string* digest) {
-  QZCheckFileDigest file = QZCheckDigestFile(full_path, 0, MD5_MAX_CHECK_FILE_SIZE);
+// What `file`, digested from `full_path`, says against `expected`. Files at
+// or above the size limit are skipped. A file that exists but gives no digest
+// (unreadable, empty, not a plain file, or grown to the size limit) has no
+// verdict of its own.
+Verdict Judge(const QZCheckFileDigest& file, const std::string& full_path,
+              const std::string& expected) {
   if (file.size >= MD5_MAX_CHECK_FILE_SIZE) return Verdict::kSkipped;
-  *digest = std::move(file.hex);
-  if (digest->empty() && (file.plain || jx_file_exist(full_path.c_str()))) {
+  if (file.hex.empty() && (file.plain || jx_file_exist(full_path.c_str()))) {
     return Verdict::kNoDigest;
   }
-  return *digest == expected ? Verdict::kMatch : Verdict::kMismatch;
+  return file.hex == expected ? Verdict::kMatch : Verdict::kMismatch;
 }
 
 jx::Jvalue TextValue(const std::string& text) {
@@ -165,6 +208,148 @@ bool QZCheckPathLeavesFolder(const std::string& path) {
   return false;
 }
 
+namespace {
+
+// Digests files side by side on the lanes of one SIMD engine, a piece of
+// each in turn, with at most one open file and one piece buffer per lane (16
+// lanes and 4 MiB on AVX-512). Files finish in any order; each result arrives
+// through the pointers given with its file.
+class LaneDigester {
+ public:
+  LaneDigester() : lanes_(static_cast<size_t>(md5_.lanes())) {}
+
+  // Queues the file at `path`. Once it is digested, `*digest` holds what
+  // QZCheckDigestFile(path, 0, MD5_MAX_CHECK_FILE_SIZE) gives and `*done` is
+  // set; both must stay in place until then.
+  void Add(std::string path, QZCheckFileDigest* digest, bool* done) {
+    waiting_.push_back({std::move(path), digest, done});
+  }
+
+  // Starts queued files on free lanes, then moves every lane on by a piece,
+  // its end or its digest.
+  void Step() {
+    StartWaiting();
+    bool moved = false;
+    for (int lane = 0; lane < md5_.lanes(); ++lane) moved = Advance(lane) || moved;
+    // Rounds run as lanes are fed; a pass that fed none hashes what is left.
+    if (!moved) md5_.Flush();
+  }
+
+ private:
+  struct Job {
+    std::string path;
+    QZCheckFileDigest* digest;
+    bool* done;
+  };
+  struct Lane {
+    bool used = false;
+    Job job;
+    PieceReader reader;
+    std::unique_ptr<char[]> piece{new char[kPieceSize]};
+  };
+
+  void StartWaiting() {
+    while (in_use_ < md5_.lanes() && !waiting_.empty()) {
+      Job job = std::move(waiting_.front());
+      waiting_.pop_front();
+      PieceReader reader;
+      if (!reader.Open(job.path, MD5_MAX_CHECK_FILE_SIZE, job.digest)) {
+        *job.done = true;  // nothing to read: no digest
+        continue;
+      }
+      Lane& lane = lanes_[static_cast<size_t>(md5_.Open())];
+      lane.used = true;
+      lane.job = std::move(job);
+      lane.reader = std::move(reader);
+      ++in_use_;
+    }
+  }
+
+  // Gives `index` its digest, next piece or end; returns whether it moved.
+  bool Advance(int index) {
+    Lane& lane = lanes_[static_cast<size_t>(index)];
+    if (!lane.used) return false;
+    char hex[32];
+    if (md5_.TakeDigest(index, hex)) {
+      lane.job.digest->hex.assign(hex, sizeof(hex));
+    } else if (!md5_.NeedsData(index)) {
+      return false;  // closed, its last blocks still to hash
+    } else if (const uint32_t got = lane.reader.Next(lane.piece.get(), UINT64_MAX)) {
+      return md5_.Feed(index, lane.piece.get(), got);
+    } else if (lane.reader.Digestible()) {
+      return md5_.Close(index);
+    } else {
+      md5_.Drop(index);  // nothing read, or grown to the size limit: no digest
+    }
+    *lane.job.done = true;
+    lane.reader.Close();
+    lane.used = false;
+    --in_use_;
+    return true;
+  }
+
+  jx::Md5Lanes md5_;
+  std::vector<Lane> lanes_;
+  std::deque<Job> waiting_;
+  int in_use_ = 0;
+};
+
+// One non-empty manifest line, in order, with what it asks for.
+struct ManifestItem {
+  std::string line;
+  bool cut = false;     // longer than kManifestMaxLineBytes
+  bool listed = false;  // parses, and names a file to check
+  bool digested = false;
+  QZCheckMd5Entry entry;
+  QZCheckFileDigest digest;
+};
+
+// At most this many manifest lines wait, read ahead while their files are
+// digested, before their results are reported in the manifest's order.
+constexpr size_t kLinesAhead = 256;
+
+// Logs what `item` found, as its turn in the manifest comes, and adds a file
+// that is missing or changed to `*failed`.
+void ReportItem(ManifestItem& item, const std::string& folder, const QZCheckRecheckFn& recheck,
+                std::vector<jx::Jvalue>* failed) {
+  if (item.cut) {
+    JX_LOG(JX_LOG_ERROR, "[md5 error] line longer than %zu bytes, cut: %s", kManifestMaxLineBytes,
+           item.line.c_str());
+    return;
+  }
+  QZCheckMd5Entry& entry = item.entry;
+  if (!item.listed) {
+    if (!QZCheckParseFileMd5TextLine(item.line, &entry)) {
+      JX_LOG(JX_LOG_ERROR, "[md5 error] %s", item.line.c_str());
+    }
+    return;  // a line that does not parse, or a reserved name
+  }
+  const std::string full_path = folder + entry.path;
+  Verdict verdict = Judge(item.digest, full_path, entry.md5);
+  if (verdict == Verdict::kMismatch && recheck && recheck(entry.path)) {
+    item.digest = QZCheckDigestFile(full_path, 0, MD5_MAX_CHECK_FILE_SIZE);
+    verdict = Judge(item.digest, full_path, entry.md5);
+    // Grown to the size limit since: there, but without a digest.
+    if (verdict == Verdict::kSkipped) verdict = Verdict::kNoDigest;
+  }
+  if (verdict == Verdict::kSkipped || verdict == Verdict::kMatch) return;
+  if (verdict == Verdict::kNoDigest) {
+    JX_LOG(JX_LOG_ERROR, "file MD5 failed! -> %s", full_path.c_str());
+    return;
+  }
+  JX_LOG(JX_LOG_ERROR, "[dest] file NOT match MD5! -> %s, [%s, %s]", entry.path.c_str(),
+         entry.md5.c_str(), item.digest.hex.c_str());
+  if (jx_file_exist(full_path.c_str())) {
+    const jx_file_info info = jx_file_get_info(full_path.c_str());
+    JX_LOG(JX_LOG_ERROR,
+           "[dest] file info match MD5! -> %" PRIu32 ", %" PRId64 ", %" PRId64 ", %" PRId64,
+           info.size, info.access_time, info.write_time, info.create_time);
+  }
+  failed->push_back(TextValue(entry.path));
+}
+
+}  // namespace
+
 QZCheckResult QZCheckVersionFilesMD5Check(const std::string& folder, QZCheckRecheckFn recheck) {
   QZCheckManifestReader manifest;
   if (!manifest.Open(folder)) {
@@ -172,41 +357,29 @@ QZCheckResult QZCheckVersionFilesMD5Check(const std::string& folder, QZCheckRech
     return QZCheckResult{};
   }
   std::vector<jx::Jvalue> failed;
-  std::string line;
-  while (manifest.Next(&line)) {
-    if (manifest.cut()) {
-      JX_LOG(JX_LOG_ERROR, "[md5 error] line longer than %zu bytes, cut: %s", kManifestMaxLineBytes,
-             line.c_str());
-      continue;
+  std::deque<ManifestItem> ahead;  // its elements stay in place as it grows
+  LaneDigester digester;
+  bool more = true;
+  for (;;) {
+    std::string line;
+    while (more && ahead.size() < kLinesAhead && (more = manifest.Next(&line))) {
+      ManifestItem& item = ahead.emplace_back();
+      item.cut = manifest.cut();
+      item.listed = !item.cut && SplitFileMd5TextLine(line, &item.entry) == nullptr &&
+                    !QZCheckIsReservedName(item.entry.path);
+      item.line = std::move(line);
+      if (item.listed) {
+        digester.Add(folder + item.entry.path, &item.digest, &item.digested);
+      } else {
+        item.digested = true;
+      }
     }
-    QZCheckMd5Entry entry;
-    if (!QZCheckParseFileMd5TextLine(line, &entry)) {
-      JX_LOG(JX_LOG_ERROR, "[md5 error] %s", line.c_str());
-      continue;
+    while (!ahead.empty() && ahead.front().digested) {
+      ReportItem(ahead.front(), folder, recheck, &failed);
+      ahead.pop_front();
     }
-    if (QZCheckIsReservedName(entry.path)) continue;
-    const std::string full_path = folder + entry.path;
-    std::string digest;
-    Verdict verdict = Compare(full_path, entry.md5, &digest);
-    if (verdict == Verdict::kMismatch && recheck && recheck(entry.path)) {
-      verdict = Compare(full_path, entry.md5, &digest);
-      // Grown to the size limit since: there, but without a digest.
-      if (verdict == Verdict::kSkipped) verdict = Verdict::kNoDigest;
-    }
-    if (verdict == Verdict::kSkipped || verdict == Verdict::kMatch) continue;
-    if (verdict == Verdict::kNoDigest) {
-      JX_LOG(JX_LOG_ERROR, "file MD5 failed! -> %s", full_path.c_str());
-      continue;
-    }
-    JX_LOG(JX_LOG_ERROR, "[dest] file NOT match MD5! -> %s, [%s, %s]", entry.path.c_str(),
-           entry.md5.c_str(), digest.c_str());
-    if (jx_file_exist(full_path.c_str())) {
-      const jx_file_info info = jx_file_get_info(full_path.c_str());
-      JX_LOG(JX_LOG_ERROR,
-             "[dest] file info match MD5! -> %" PRIu32 ", %" PRId64 ", %" PRId64 ", %" PRId64,
-             info.size, info.access_time, info.write_time, info.create_time);
-    }
-    failed.push_back(TextValue(entry.path));
+    if (ahead.empty() && !more) break;
+    digester.Step();
   }
   QZCheckResult result;
   if (!failed.empty()) {
