@@ -173,6 +173,37 @@ TEST_F(Verification, ReportsMissingAndChangedFilesInManifestOrderAndSkipsTheRest
                              "file MD5 failed! -> " + (dir_ / "empty")}));
 }
 
+// More lines than the check reads ahead, and a few large files among many
+// small ones, so digests finish out of order: results still come in the
+// manifest's order.
+TEST_F(Verification, ReportsInManifestOrderWhenDigestsFinishOutOfOrder) {
+  Lines expected;
+  std::string report;
+  for (int i = 0; i < 600; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    const std::string content(i % 97 == 0 ? size_t{3} << 20 : size_t(i % 7 + 1), 'a');
+    Add(name, content);
+    if (i % 50 == 3) {
+      WriteFile(dir_ / name, content + "!");
+      expected.push_back(Mismatch(name, Md5Of(content), Md5Of(content + "!")));
+      report += (report.empty() ? "\"" : ",\"") + name + "\"";
+    }
+    if (i % 120 == 0) {
+      manifest_ += "bad" + name + "\n";
+      expected.push_back("[md5 error] bad" + name);
+    }
+  }
+  EXPECT_EQ(Check().report, "{\"fileLists\":[" + report + "]}");
+  Lines messages = TakeMessages();
+  messages.erase(std::remove_if(messages.begin(), messages.end(),
+                                [](const std::string& message) {
+                                  return message.rfind("[md5 error] ", 0) != 0 &&
+                                         message.rfind("[dest] file NOT", 0) != 0;
+                                }),
+                 messages.end());
+  EXPECT_EQ(messages, expected);
+}
+
 // Each file differs from its manifest line, so the check asks for a recheck;
 // before answering, the recheck does to the file what another program might.
 // Only files no longer there fail and a pipe is never read; a recheck that
