@@ -99,7 +99,10 @@ class PieceReader {
     file_ = jx::OpenPlainFile(jx::PreparePath(path.c_str()), &result->size);
     if (file_ == nullptr) return false;
     handle_ = file_.get();
+    // Pieces go straight from the system into the caller's buffer.
+    std::setvbuf(handle_, nullptr, _IONBF, 0);
     result->plain = true;
+    ended_ = false;
     total_ = 0;
     skip_size_ = skip_size;
     piece_size_ = kPieceSize;
@@ -109,7 +112,7 @@ class PieceReader {
   // Reads the next piece, at most kPieceSize bytes and not past `wanted`
   // bytes in all, into `piece`; returns its length, 0 at the end.
   uint32_t Next(char* piece, uint64_t wanted) {
-    while (total_ < wanted && total_ < skip_size_) {
+    while (!ended_ && total_ < wanted && total_ < skip_size_) {
       const auto ask = static_cast<uint32_t>(std::min<uint64_t>(piece_size_, wanted - total_));
       const uint32_t got = jx_file_read(&handle_, piece, ask);
       if (got == 0 && piece_size_ != kClassicPieceSize && jx_file_error(&handle_)) {
@@ -118,6 +121,7 @@ class PieceReader {
         piece_size_ = kClassicPieceSize;
         continue;
       }
+      ended_ = got < ask;  // a short read ends the content, as with the classic reads
       total_ += got;
       return got;
     }
@@ -134,6 +138,7 @@ class PieceReader {
   static constexpr uint32_t kClassicPieceSize = 256;
   jx::ScopedFile file_;
   jx_file_t handle_ = nullptr;
+  bool ended_ = false;
   uint64_t total_ = 0;
   uint64_t skip_size_ = 0;
   uint32_t piece_size_ = kPieceSize;

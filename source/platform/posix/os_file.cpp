@@ -62,8 +62,12 @@ bool OpenFile(const std::string& path, const char* mode, std::FILE** stream, Ope
     KeepingError([&] { close(fd); });
     return false;
   }
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  // Opened without blocking, so that a FIFO cannot hold the open up; reads of
+  // anything but a plain file (which ignores the flag) block again.
+  if (!S_ISREG(status.st_mode)) {
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  }
   std::FILE* opened = fdopen(fd, mode);
   if (opened == nullptr) {
     KeepingError([&] { close(fd); });
