@@ -18,7 +18,7 @@ PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev libbenchmark-de
 NATIVE_PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev
 # How long `make fuzz` runs each fuzz target; `make test` runs each briefly.
 FUZZ_SECONDS ?= 600
-BENCH_VERIFY_PACKAGES := hyperfine time
+BENCH_VERIFY_PACKAGES := hyperfine time rhash b3sum
 BENCH_PACKAGES := libspdlog-dev libasio-dev
 MUTANT_PACKAGES := python3
 

@@ -1,47 +1,61 @@
 #!/usr/bin/env bash
-# Times "mird-check verify" against "md5sum -c --quiet" on one warm tree of
-# about 1500 files from 1 KiB to 4 MiB (about 400 MB, sizes skewed towards
-# small files as in an installation), and reports the peak memory of each.
-# The tree is generated under /tmp with a fixed seed and removed afterwards.
-# Uses hyperfine when installed, else repeated runs under bash's `time`.
-# Usage: bench/verify_vs_md5sum.sh MIRD_CHECK [RUNS]
+# Times "mird-check verify" (the library's check, on one thread) beside
+# "md5sum -c" and, where installed, "rhash --check" and "b3sum --check", on
+# two warm trees: about 1500 files from 1 KiB to 4 MiB (about 400 MB, sizes
+# skewed towards small files as in an installation), and 20000 files of
+# 4 KiB (80 MB). Also times "mird-check manifest" beside
+# "find | xargs md5sum -b" on the first tree, and reports peak memory.
+# The trees are generated under /tmp with a fixed seed and removed afterwards.
+# Needs hyperfine. Usage: bench/verify_vs_md5sum.sh MIRD_CHECK [RUNS]
 set -euo pipefail
 tool=$(realpath "$1")
 runs=${2:-10}
-tree=$(mktemp -d /tmp/mird-verify-bench.XXXXXX)
-trap 'rm -rf "$tree"' EXIT
+work=$(mktemp -d /tmp/mird-verify-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
 
-echo "generating the tree in $tree"
+# make_tree DIR COUNT AWK_SIZE: COUNT files in 30 folders, sized by AWK_SIZE.
+make_tree() {
+  awk -v count="$2" "BEGIN { srand(1); for (i = 0; i < count; i++) {
+       printf \"d%02d/f%05d.bin %d\\n\", i % 30, i, $3 } }" |
+    while read -r path size; do
+      mkdir -p "$1/${path%/*}"
+      head -c "$size" /dev/urandom >"$1/$path"
+    done
+  "$tool" manifest "$1" >/dev/null
+  (cd "$1" && find . -type f ! -name verify.md5.check | sort | xargs b3sum >../"${1##*/}".b3 2>/dev/null) || true
+  echo "$1: files $(find "$1" -type f ! -name verify.md5.check | wc -l)," \
+    "bytes $(du -sb --exclude=verify.md5.check "$1" | cut -f1)"
+}
+
+# compare DIR: the verifiers side by side on DIR, warm.
+compare() {
+  cd "$1"
+  cat $(find . -type f) >/dev/null
+  md5sum -c --quiet verify.md5.check
+  local commands=(-n "mird-check verify" "${tool@Q} verify ."
+                  -n "md5sum -c" "md5sum -c --quiet verify.md5.check")
+  if command -v rhash >/dev/null; then
+    commands+=(-n "rhash --check" "rhash --md5 --check --skip-ok verify.md5.check")
+  fi
+  if command -v b3sum >/dev/null && [[ -s ../"${1##*/}".b3 ]]; then
+    commands+=(-n "b3sum --check" "b3sum --check --quiet ../${1##*/}.b3")
+  fi
+  hyperfine -N --warmup 2 --runs "$runs" "${commands[@]}"
+  cd - >/dev/null
+}
+
 # size = 1 KiB * 4096^(u^1.9): from 1 KiB to 4 MiB, mean about 270 KB.
-awk 'BEGIN { srand(1); for (i = 0; i < 1500; i++) {
-       printf "d%02d/f%04d.bin %d\n", i % 30, i, int(1024 * 4096 ^ (rand() ^ 1.9)) } }' |
-  while read -r path size; do
-    mkdir -p "$tree/${path%/*}"
-    head -c "$size" /dev/urandom >"$tree/$path"
-  done
-"$tool" manifest "$tree" >/dev/null
-echo "files $(find "$tree" -type f ! -name verify.md5.check | wc -l)," \
-  "bytes $(du -sb --exclude=verify.md5.check "$tree" | cut -f1)"
+make_tree "$work/large" 1500 'int(1024 * 4096 ^ (rand() ^ 1.9))'
+make_tree "$work/small" 20000 4096
+compare "$work/large"
+compare "$work/small"
 
-cd "$tree"
-cat $(find . -type f) >/dev/null  # warm the page cache
-"$tool" verify . >/dev/null
-md5sum -c --quiet verify.md5.check
-
-ours=("$tool" verify .)
-peer=(md5sum -c --quiet verify.md5.check)
-if command -v hyperfine >/dev/null; then
-  hyperfine -N --warmup 2 --runs "$runs" -n "mird-check verify" "${ours[*]@Q}" \
-    -n "md5sum -c --quiet" "${peer[*]}"
-else
-  echo "== mird-check verify, $runs runs"
-  time (for ((i = 0; i < runs; i++)); do "${ours[@]}" >/dev/null; done)
-  echo "== md5sum -c --quiet, $runs runs"
-  time (for ((i = 0; i < runs; i++)); do "${peer[@]}" >/dev/null; done)
-fi
+cd "$work/large"
+hyperfine -N --warmup 1 --runs "$runs" -n "mird-check manifest" "${tool@Q} manifest ." \
+  -n "find | xargs md5sum -b" "bash -c 'find . -type f ! -name verify.md5.check | xargs md5sum -b'"
 
 peak() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident/ {print $2}'; }
 if [[ -x /usr/bin/time ]]; then
-  echo "peak memory: mird-check verify $(peak "${ours[@]}") KiB," \
-    "md5sum -c $(peak "${peer[@]}") KiB"
+  echo "peak memory: mird-check verify $(peak "$tool" verify .) KiB," \
+    "md5sum -c $(peak md5sum -c --quiet verify.md5.check) KiB"
 fi

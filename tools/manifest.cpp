@@ -61,8 +61,12 @@ bool ListFiles(const std::string& folder, std::vector<File>* files, std::string*
 // The manifest's text: one line per file.
 bool ManifestText(const std::string& folder, const std::vector<File>& files, std::string* text,
                   std::string* error) {
-  for (const File& file : files) {
-    std::string digest = GetFileMd5(folder + file.path, 0);
+  std::vector<std::string> paths;
+  for (const File& file : files) paths.push_back(folder + file.path);
+  const std::vector<QZCheckFileDigest> digests = QZCheckDigestFiles(paths, UINT64_MAX);
+  for (size_t i = 0; i < files.size(); ++i) {
+    const File& file = files[i];
+    std::string digest = digests[i].hex;
     if (digest.empty() && file.size == 0) digest = kEmptyDigest;
     if (digest.empty()) {
       *error = folder + file.path + ": cannot be read";

@@ -221,11 +221,12 @@ namespace {
 // through the pointers given with its file.
 class LaneDigester {
  public:
-  LaneDigester() : lanes_(static_cast<size_t>(md5_.lanes())) {}
+  explicit LaneDigester(uint64_t skip_size)
+      : skip_size_(skip_size), lanes_(static_cast<size_t>(md5_.lanes())) {}
 
   // Queues the file at `path`. Once it is digested, `*digest` holds what
-  // QZCheckDigestFile(path, 0, MD5_MAX_CHECK_FILE_SIZE) gives and `*done` is
-  // set; both must stay in place until then.
+  // QZCheckDigestFile(path, 0, skip_size) gives and `*done` is set; both must
+  // stay in place until then.
   void Add(std::string path, QZCheckFileDigest* digest, bool* done) {
     waiting_.push_back({std::move(path), digest, done});
   }
@@ -258,7 +259,7 @@ class LaneDigester {
       Job job = std::move(waiting_.front());
       waiting_.pop_front();
       PieceReader reader;
-      if (!reader.Open(job.path, MD5_MAX_CHECK_FILE_SIZE, job.digest)) {
+      if (!reader.Open(job.path, skip_size_, job.digest)) {
         *job.done = true;  // nothing to read: no digest
         continue;
       }
@@ -293,6 +294,7 @@ class LaneDigester {
     return true;
   }
 
+  const uint64_t skip_size_;
   jx::Md5Lanes md5_;
   std::vector<Lane> lanes_;
   std::deque<Job> waiting_;
@@ -355,6 +357,20 @@ void ReportItem(ManifestItem& item, const std::string& folder, const QZCheckRech
 
 }  // namespace
 
+std::vector<QZCheckFileDigest> QZCheckDigestFiles(const std::vector<std::string>& paths,
+                                                  uint64_t skip_size) {
+  std::vector<QZCheckFileDigest> digests(paths.size());
+  std::unique_ptr<bool[]> done(new bool[paths.size()]());
+  LaneDigester digester(skip_size);
+  for (size_t i = 0; i < paths.size(); ++i) digester.Add(paths[i], &digests[i], &done[i]);
+  size_t waited = 0;
+  for (;;) {
+    while (waited < paths.size() && done[waited]) ++waited;
+    if (waited == paths.size()) return digests;
+    digester.Step();
+  }
+}
+
 QZCheckResult QZCheckVersionFilesMD5Check(const std::string& folder, QZCheckRecheckFn recheck) {
   QZCheckManifestReader manifest;
   if (!manifest.Open(folder)) {
@@ -363,7 +379,7 @@ QZCheckResult QZCheckVersionFilesMD5Check(const std::string& folder, QZCheckRech
   }
   std::vector<jx::Jvalue> failed;
   std::deque<ManifestItem> ahead;  // its elements stay in place as it grows
-  LaneDigester digester;
+  LaneDigester digester(MD5_MAX_CHECK_FILE_SIZE);
   bool more = true;
   for (;;) {
     std::string line;

@@ -93,6 +93,12 @@ struct QZCheckFileDigest {
 // file counts as changed, and with none before it there is no digest.
 QZCheckFileDigest QZCheckDigestFile(const std::string& path, int32_t limit, uint64_t skip_size);
 
+// QZCheckDigestFile(path, 0, skip_size) of every path, in order, computed
+// side by side on the MD5 lanes (16 on AVX-512), a 64 KiB piece of each file
+// in turn, with at most one file per lane open at a time.
+std::vector<QZCheckFileDigest> QZCheckDigestFiles(const std::vector<std::string>& paths,
+                                                  uint64_t skip_size);
+
 // The hex MD5 of the file's content (its first `limit` bytes when `limit` is
 // above 0); "" when QZCheckDigestFile gives none.
 std::string GetFileMd5(const std::string& path, int32_t limit);
