@@ -217,7 +217,7 @@ namespace {
 
 // Digests files side by side on the lanes of one SIMD engine, a piece of
 // each in turn, with at most one open file and one piece buffer per lane (16
-// lanes and 4 MiB on AVX-512). Files finish in any order; each result arrives
+// lanes and 1 MiB on AVX-512). Files finish in any order; each result arrives
 // through the pointers given with its file.
 class LaneDigester {
  public:
@@ -312,7 +312,9 @@ struct ManifestItem {
 };
 
 // At most this many manifest lines wait, read ahead while their files are
-// digested, before their results are reported in the manifest's order.
+// digested, before their results are reported in the manifest's order: with
+// lines of at most kManifestMaxLineBytes, 16 MiB of lines at worst, beside
+// the lanes' pieces.
 constexpr size_t kLinesAhead = 256;
 
 // Logs what `item` found, as its turn in the manifest comes, and adds a file
