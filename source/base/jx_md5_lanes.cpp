@@ -328,10 +328,12 @@ JX_MD5_LANES_KERNEL(CompressScalar, JX_MD5_SCALAR_ATTRIBUTES, ScalarOps)
 JX_MD5_LANES_KERNEL(CompressSse2, __attribute__((target("sse2"))), Sse2Ops)
 JX_MD5_LANES_KERNEL(CompressAvx2, __attribute__((target("avx2"))), Avx2Ops)
 // GCC 12's AVX-512 headers fill the unused source of the unmasked shuffles
-// with a self-initialised vector, which its own -Wuninitialized reports.
+// with a self-initialised vector, which its own -Wuninitialized (or, as
+// optimisation varies, -Wmaybe-uninitialized) reports.
 #if defined(__GNUC__) && !defined(__clang__) && __GNUC__ < 13
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 JX_MD5_LANES_KERNEL(CompressAvx512, __attribute__((target("avx512f"))), Avx512Ops)
 #if defined(__GNUC__) && !defined(__clang__) && __GNUC__ < 13
