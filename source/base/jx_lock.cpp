@@ -8,6 +8,7 @@
 
 #include <atomic>
 
+#include "base/jx_queue_mutex.h"
 #include "base/jx_recycle.h"
 #include "base/jx_scoped_lock.h"
 #include "base/jx_thread.h"
@@ -59,7 +60,7 @@ class Backoff {
  public:
   void Pause() {
     if (++spins_ < kSpinsBeforeYield) {
-      CpuRelax();
+      jx::CpuRelax();
     } else {
       spins_ = 0;
       jx_this_thread_yield();
@@ -68,11 +69,6 @@ class Backoff {
 
  private:
   static constexpr int kSpinsBeforeYield = 64;
-  static void CpuRelax() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#endif
-  }
   int spins_ = 0;
 };
 

@@ -11,6 +11,14 @@
 
 namespace jx {
 
+// A spin-wait hint to the processor: lets the other hyper-thread run and
+// saves power while a thread looks again at a word another thread will change.
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
 class QueueMutex {
  public:
   void lock() {
@@ -25,11 +33,6 @@ class QueueMutex {
 
  private:
   static constexpr int kTries = 64;
-  static void CpuRelax() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#endif
-  }
   std::mutex mutex_;
 };
 
