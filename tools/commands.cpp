@@ -1,4 +1,5 @@
-// The commands that run inside the tool: verify, select and manifest.
+// The commands that run inside the tool: select and manifest, and the paths
+// they are given.
 #include "commands.h"
 
 #include <cctype>
@@ -9,9 +10,11 @@
 #include "base/jx_hand_out.h"
 #include "base/jx_path_text.h"
 #include "base/jx_system.h"
+#include "digest.h"
 #include "manifest.h"
 #include "outcome.h"
 #include "qz_check_trelm_version.h"
+#include "terminal.h"
 
 namespace mird_tool {
 
@@ -33,59 +36,26 @@ std::string WorkingFolder() {
   return folder.empty() ? "." : folder;
 }
 
-// An outcome of `command` for the folder argument `text`; its error is set
-// when the folder does not exist.
+}  // namespace
+
+std::string PathArgument(const std::string& text) {
+  // Relative paths are read from the working folder, so that the paths
+  // printed are whole and "." works (the normaliser drops a lone "./").
+  return jx::FixPathText(IsAbsolute(text) ? text : WorkingFolder() + "/" + text);
+}
+
+std::string FolderArgument(const std::string& text) {
+  // The final "/" lets the normaliser resolve a last "." or "..".
+  std::string folder = PathArgument(text + "/");
+  if (folder.empty() || folder.back() != '/') folder.push_back('/');
+  return folder;
+}
+
 Outcome StartOnFolder(const char* command, const std::string& text) {
   Outcome outcome;
   outcome.command = command;
   outcome.folder = FolderArgument(text);
   outcome.error = FolderError(text, outcome.folder);
-  return outcome;
-}
-
-// Warns of each manifest entry whose path climbs out of `folder`: the check
-// digests such a file wherever it is.
-void WarnOfEntriesOutside(const std::string& folder) {
-  QZCheckManifestReader manifest;
-  if (!manifest.Open(folder)) return;
-  std::string line;
-  QZCheckMd5Entry entry;
-  while (manifest.Next(&line)) {
-    if (manifest.cut() || !QZCheckParseFileMd5TextLine(line, &entry)) continue;
-    if (QZCheckPathLeavesFolder(entry.path)) {
-      PrintNote("warning: " + entry.path + " is outside the version folder");
-    }
-  }
-}
-
-}  // namespace
-
-std::string FolderArgument(const std::string& text) {
-  // Relative folders are read from the working folder, so that the folders
-  // printed are whole and "." works (the normaliser drops a lone "./"). The
-  // final "/" lets the normaliser resolve a last "." or "..".
-  const std::string path = IsAbsolute(text) ? text : WorkingFolder() + "/" + text;
-  std::string folder = jx::FixPathText(path + "/");
-  if (folder.empty() || folder.back() != '/') folder.push_back('/');
-  return folder;
-}
-
-Outcome RunVerify(const std::string& text) {
-  Outcome outcome = StartOnFolder("verify", text);
-  QZCheckManifestReader manifest;
-  if (outcome.error.empty() && !manifest.Open(outcome.folder)) {
-    // The check itself passes such a folder; asked about one folder, say so.
-    outcome.error =
-        outcome.folder + kManifestName + ": no manifest to verify against (or not a plain file)";
-  }
-  if (!outcome.error.empty()) return outcome;
-  WarnOfEntriesOutside(outcome.folder);
-  QZCheckResult result = QZCheckVersionFilesMD5Check(outcome.folder, QZCheckRecheckFn());
-  outcome.checked = true;
-  outcome.code = result.code;
-  outcome.text1 = std::move(result.text1);
-  outcome.text2 = std::move(result.text2);
-  outcome.report = std::move(result.report);
   return outcome;
 }
 
@@ -109,11 +79,13 @@ Outcome RunSelect(const std::string& text) {
   return outcome;
 }
 
-Outcome RunManifest(const std::string& text) {
-  Outcome outcome = StartOnFolder("manifest", text);
+Outcome RunManifest(const Options& options) {
+  Outcome outcome = StartOnFolder("manifest", options.operand);
   if (!outcome.error.empty()) return outcome;
   outcome.manifest = outcome.folder + kManifestName;
-  outcome.files = WriteManifest(outcome.folder, outcome.manifest, &outcome.error);
+  const int jobs = options.jobs == 0 ? DefaultJobs() : options.jobs;
+  outcome.files = WriteManifest(outcome.folder, outcome.manifest, jobs,
+                                !options.status && IsTerminal(stderr), &outcome.error);
   if (!outcome.error.empty()) outcome.manifest.clear();
   return outcome;
 }

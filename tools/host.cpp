@@ -1,6 +1,10 @@
-// The default command: the product's check, run by the library loaded the way
-// the product loads it.
+// The commands that load the product library: the product's check, run by
+// the library loaded the way the product loads it, and the versions.
 #include <string>
+
+#include "base/jx_config.h"
+#include "base/jx_file.h"
+#include "base/jx_path_text.h"
 
 #include "commands.h"
 #include "library.h"
@@ -12,7 +16,35 @@ namespace mird_tool {
 
 namespace {
 
+#ifndef MIRD_TOOL_LIBDIR_FROM_BINDIR
+#define MIRD_TOOL_LIBDIR_FROM_BINDIR "../lib"
+#endif
+
 using CheckFunction = void (*)(void*, mird_check_callback);
+using VersionFunction = const char* (*)();
+
+// The library file to load: `chosen` when it is not "", else the one beside
+// this program, else the one in the installation's library folder, else
+// (when neither exists) the one beside this program.
+std::string FindLibrary(const std::string& chosen) {
+  if (!chosen.empty()) return PathArgument(chosen);
+  const std::string exe_folder = QZCheckVersionSelector().GetExeFolder();
+  const std::string beside = exe_folder + LibraryFileName();
+  const std::string installed =
+      jx::FixPathText(exe_folder + MIRD_TOOL_LIBDIR_FROM_BINDIR + "/" + LibraryFileName());
+  if (!jx_file_exist(beside.c_str()) && jx_file_exist(installed.c_str())) return installed;
+  return beside;
+}
+
+// Loads the library FindLibrary(chosen) names into `*path`; null with the
+// reason in `*error` when it cannot.
+Library* LoadProductLibrary(const std::string& chosen, std::string* path, std::string* error) {
+  *path = FindLibrary(chosen);
+  std::string why;
+  Library* library = LoadLibraryFile(*path, &why);
+  if (library == nullptr) *error = "cannot load " + *path + ": " + why;
+  return library;
+}
 
 // What the callback received; the contract says it comes once, with texts.
 struct Callback {
@@ -53,24 +85,20 @@ std::string ContractError(const Callback& callback) {
 
 }  // namespace
 
-Outcome RunLibraryCheck(const std::string& log_folder) {
+Outcome RunLibraryCheck(const Options& options) {
   Outcome outcome;
   outcome.command = "check";
-  QZCheckVersionSelector selector;
-  outcome.folder = selector.GetVersionPath();
+  outcome.folder = QZCheckVersionSelector().GetVersionPath();
 
-  const std::string path = selector.GetExeFolder() + LibraryFileName();
-  std::string why;
-  Library* library = LoadLibraryFile(path, &why);
-  if (library == nullptr) {
-    outcome.error = "cannot load " + path + ": " + why;
-    return outcome;
-  }
+  std::string path;
+  Library* library = LoadProductLibrary(options.library, &path, &outcome.error);
+  if (library == nullptr) return outcome;
   const auto check = FindExport<CheckFunction>(library, "mird_check");
   if (check == nullptr) {
     outcome.error = path + " does not export mird_check";
     return outcome;
   }
+  const std::string& log_folder = options.log_folder;
   const LibraryLog log =
       log_folder.empty() ? LibraryLog() : LibraryLog(library, FolderArgument(log_folder));
   outcome.log_file = log.file();
@@ -92,6 +120,21 @@ Outcome RunLibraryCheck(const std::string& log_folder) {
   // tells.
   if (outcome.error.empty() && log.Holds("check ended early")) {
     outcome.error = "the check ended early; see " + outcome.log_file;
+  }
+  return outcome;
+}
+
+Outcome RunVersion(const Options& options) {
+  Outcome outcome;
+  outcome.command = "version";
+  outcome.tool_version = jx_version();
+  Library* library = LoadProductLibrary(options.library, &outcome.library, &outcome.error);
+  if (library == nullptr) return outcome;
+  const auto version = FindExport<VersionFunction>(library, "jx_version");
+  if (version == nullptr) {
+    outcome.error = outcome.library + " does not export jx_version";
+  } else {
+    outcome.library_version = version();
   }
   return outcome;
 }

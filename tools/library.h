@@ -1,5 +1,5 @@
 // The product library loaded at run time, the way the product's own processes
-// load it. library_posix.cpp and library_win.cpp implement it; CMake picks one.
+// load it. platform_posix.cpp and platform_win.cpp implement it; CMake picks one.
 #ifndef MIRD_TOOLS_LIBRARY_H_
 #define MIRD_TOOLS_LIBRARY_H_
 

@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "options.h"
 #include "outcome.h"
+#include "verify.h"
 
 namespace {
 
@@ -31,16 +32,18 @@ std::vector<std::string> Arguments() {
 Outcome Run(const Options& options) {
   switch (options.command) {
     case Command::kVerify:
-      return mird_tool::RunVerify(options.operand);
+      return mird_tool::RunVerify(options);
     case Command::kSelect:
       return mird_tool::RunSelect(options.operand);
     case Command::kManifest:
-      return mird_tool::RunManifest(options.operand);
+      return mird_tool::RunManifest(options);
+    case Command::kVersion:
+      return mird_tool::RunVersion(options);
     case Command::kCheck:
     case Command::kHelp:
       break;
   }
-  return mird_tool::RunLibraryCheck(options.log_folder);
+  return mird_tool::RunLibraryCheck(options);
 }
 
 }  // namespace
@@ -51,8 +54,8 @@ int main() {
   if (!mird_tool::ParseOptions(Arguments(), &options, &error)) {
     Outcome usage;
     usage.error = error + " (see mird-check --help)";
-    mird_tool::PrintOutcome(usage, options.json);
-    return mird_tool::ExitStatus(usage);
+    mird_tool::PrintOutcome(usage, options);
+    return mird_tool::ExitStatus(usage, options);
   }
   if (options.command == Command::kHelp) {
     std::fputs(mird_tool::HelpText(), stdout);
@@ -65,6 +68,6 @@ int main() {
     outcome.command = mird_tool::CommandName(options.command);
     outcome.error = std::string("stopped: ") + failure.what();
   }
-  mird_tool::PrintOutcome(outcome, options.json);
-  return mird_tool::ExitStatus(outcome);
+  mird_tool::PrintOutcome(outcome, options);
+  return mird_tool::ExitStatus(outcome, options);
 }

@@ -8,15 +8,14 @@
 #include "base/jx_file.h"
 #include "base/jx_file_internal.h"
 #include "base/jx_path_text.h"
+#include "digest.h"
 #include "outcome.h"
+#include "progress.h"
 #include "qz_check_trelm_version.h"
 
 namespace mird_tool {
 
 namespace {
-
-// The MD5 of no bytes: the check never digests an empty file, md5sum does.
-constexpr char kEmptyDigest[] = "d41d8cd98f00b204e9800998ecf8427e";
 
 struct File {
   std::string path;  // relative to the version folder
@@ -34,13 +33,8 @@ std::string NameError(const std::string& path) {
 
 // Every plain file below `folder`, in byte order of the relative paths.
 bool ListFiles(const std::string& folder, std::vector<File>* files, std::string* error) {
-  std::string prefix = jx::FixPathText(folder);
-  if (prefix.empty() || prefix.back() != '/') prefix.push_back('/');
-  for (const std::string& entry : jx::ListFolder(folder.c_str(), -1)) {
-    if (entry.empty() || entry.back() == '/') continue;
-    const std::string path =
-        entry.compare(0, prefix.size(), prefix) == 0 ? entry.substr(prefix.size()) : entry;
-    if (QZCheckIsReservedName(path)) continue;
+  for (const std::string& path : ListVersionFiles(folder)) {
+    const std::string entry = folder + path;
     const jx::EntryInfo info = jx::StatEntry(entry);
     if (!info.is_plain) {
       PrintNote("left out " + entry + ": not a plain file");
@@ -53,17 +47,16 @@ bool ListFiles(const std::string& folder, std::vector<File>* files, std::string*
     }
     files->push_back(File{path, info.size});
   }
-  std::sort(files->begin(), files->end(),
-            [](const File& a, const File& b) { return a.path < b.path; });
   return true;
 }
 
 // The manifest's text: one line per file.
-bool ManifestText(const std::string& folder, const std::vector<File>& files, std::string* text,
-                  std::string* error) {
+bool ManifestText(const std::string& folder, const std::vector<File>& files, int jobs,
+                  bool show_progress, std::string* text, std::string* error) {
   std::vector<std::string> paths;
   for (const File& file : files) paths.push_back(folder + file.path);
-  const std::vector<QZCheckFileDigest> digests = QZCheckDigestFiles(paths, UINT64_MAX);
+  Progress progress(show_progress, static_cast<int64_t>(files.size()));
+  const std::vector<QZCheckFileDigest> digests = DigestFiles(paths, UINT64_MAX, jobs, &progress);
   for (size_t i = 0; i < files.size(); ++i) {
     const File& file = files[i];
     std::string digest = digests[i].hex;
@@ -103,13 +96,28 @@ bool WriteFile(const std::string& path, const std::string& text, std::string* er
 
 }  // namespace
 
-int64_t WriteManifest(const std::string& folder, const std::string& manifest, std::string* error) {
+std::vector<std::string> ListVersionFiles(const std::string& folder) {
+  std::string prefix = jx::FixPathText(folder);
+  if (prefix.empty() || prefix.back() != '/') prefix.push_back('/');
+  std::vector<std::string> paths;
+  for (const std::string& entry : jx::ListFolder(folder.c_str(), -1)) {
+    if (entry.empty() || entry.back() == '/') continue;
+    std::string path =
+        entry.compare(0, prefix.size(), prefix) == 0 ? entry.substr(prefix.size()) : entry;
+    if (!QZCheckIsReservedName(path)) paths.push_back(std::move(path));
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+int64_t WriteManifest(const std::string& folder, const std::string& manifest, int jobs,
+                      bool progress, std::string* error) {
   const std::string path = jx::FixPathText(manifest);
   *error = ReplaceError(path);
   std::vector<File> files;
   std::string text;
   if (!error->empty() || !ListFiles(folder, &files, error) ||
-      !ManifestText(folder, files, &text, error) || !WriteFile(path, text, error)) {
+      !ManifestText(folder, files, jobs, progress, &text, error) || !WriteFile(path, text, error)) {
     return -1;
   }
   return static_cast<int64_t>(files.size());

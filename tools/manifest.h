@@ -4,8 +4,18 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace mird_tool {
+
+// The MD5 of no bytes. The check never digests an empty file; a manifest
+// lists one with this digest, as md5sum does.
+constexpr char kEmptyDigest[] = "d41d8cd98f00b204e9800998ecf8427e";
+
+// The files below the version folder `folder` (normalised, ending in "/"),
+// folders left out, relative to it with "/" separators, in byte order; the
+// version folder's own files (the manifest among them) are left out.
+std::vector<std::string> ListVersionFiles(const std::string& folder);
 
 // Writes to `manifest` one line "<md5> *./<path>" for every plain file below
 // the version folder `folder` (normalised, ending in "/"): the layout that
@@ -17,7 +27,9 @@ namespace mird_tool {
 // or named in a manifest line, or the manifest cannot be written; nothing is
 // written then. The manifest appears whole or not at all (written beside it,
 // then renamed over it); one that is a link or not a plain file is refused.
-int64_t WriteManifest(const std::string& folder, const std::string& manifest, std::string* error);
+// Files are digested by `jobs` threads; `progress` shows a progress line.
+int64_t WriteManifest(const std::string& folder, const std::string& manifest, int jobs,
+                      bool progress, std::string* error);
 
 }  // namespace mird_tool
 

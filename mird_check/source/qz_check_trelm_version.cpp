@@ -56,11 +56,7 @@ bool QZCheckManifestReader::Next(std::string* line) {
   return false;
 }
 
-namespace {
-
-// Splits "<md5> <gap>*./<path>" into `entry`; returns null, or when the line
-// does not parse, the text it lacks (or holds) for the log.
-const char* SplitFileMd5TextLine(const std::string& line, QZCheckMd5Entry* entry) {
+const char* QZCheckSplitFileMd5TextLine(const std::string& line, QZCheckMd5Entry* entry) {
   // A NUL would cut the path short in every call that takes it.
   if (line.find('\0') != std::string::npos) return "\\0";
   const size_t space = line.find(' ');
@@ -72,11 +68,9 @@ const char* SplitFileMd5TextLine(const std::string& line, QZCheckMd5Entry* entry
   return nullptr;
 }
 
-}  // namespace
-
 bool QZCheckParseFileMd5TextLine(std::string line, QZCheckMd5Entry* entry) {
   QZCheckMd5Entry parsed;
-  if (const char* lacking = SplitFileMd5TextLine(line, &parsed)) {
+  if (const char* lacking = QZCheckSplitFileMd5TextLine(line, &parsed)) {
     JX_LOG(JX_LOG_ERROR, "[md5 error][%s] -> %s", lacking, line.c_str());
     return false;
   }
@@ -165,22 +159,16 @@ std::string GetFileMd5(const std::string& path, int32_t limit) {
   return QZCheckDigestFile(path, limit, UINT64_MAX).hex;
 }
 
-namespace {
-
-enum class Verdict { kSkipped, kMatch, kNoDigest, kMismatch };
-
-// What `file`, digested from `full_path`, says against `expected`. Files at
-// or above the size limit are skipped. A file that exists but gives no digest
-// (unreadable, empty, not a plain file, or grown to the size limit) has no
-// verdict of its own.
-Verdict Judge(const QZCheckFileDigest& file, const std::string& full_path,
-              const std::string& expected) {
-  if (file.size >= MD5_MAX_CHECK_FILE_SIZE) return Verdict::kSkipped;
+QZCheckVerdict QZCheckJudgeFile(const QZCheckFileDigest& file, const std::string& full_path,
+                                const std::string& expected) {
+  if (file.size >= MD5_MAX_CHECK_FILE_SIZE) return QZCheckVerdict::kSkipped;
   if (file.hex.empty() && (file.plain || jx_file_exist(full_path.c_str()))) {
-    return Verdict::kNoDigest;
+    return QZCheckVerdict::kNoDigest;
   }
-  return file.hex == expected ? Verdict::kMatch : Verdict::kMismatch;
+  return file.hex == expected ? QZCheckVerdict::kMatch : QZCheckVerdict::kMismatch;
 }
+
+namespace {
 
 jx::Jvalue TextValue(const std::string& text) {
   jx::Jvalue value;
@@ -320,7 +308,7 @@ constexpr size_t kLinesAhead = 256;
 // Logs what `item` found, as its turn in the manifest comes, and adds a file
 // that is missing or changed to `*failed`.
 void ReportItem(ManifestItem& item, const std::string& folder, const QZCheckRecheckFn& recheck,
-                std::vector<jx::Jvalue>* failed) {
+                std::vector<std::string>* failed) {
   if (item.cut) {
     JX_LOG(JX_LOG_ERROR, "[md5 error] line longer than %zu bytes, cut: %s", kManifestMaxLineBytes,
            item.line.c_str());
@@ -334,15 +322,15 @@ void ReportItem(ManifestItem& item, const std::string& folder, const QZCheckRech
     return;  // a line that does not parse, or a reserved name
   }
   const std::string full_path = folder + entry.path;
-  Verdict verdict = Judge(item.digest, full_path, entry.md5);
-  if (verdict == Verdict::kMismatch && recheck && recheck(entry.path)) {
+  QZCheckVerdict verdict = QZCheckJudgeFile(item.digest, full_path, entry.md5);
+  if (verdict == QZCheckVerdict::kMismatch && recheck && recheck(entry.path)) {
     item.digest = QZCheckDigestFile(full_path, 0, MD5_MAX_CHECK_FILE_SIZE);
-    verdict = Judge(item.digest, full_path, entry.md5);
+    verdict = QZCheckJudgeFile(item.digest, full_path, entry.md5);
     // Grown to the size limit since: there, but without a digest.
-    if (verdict == Verdict::kSkipped) verdict = Verdict::kNoDigest;
+    if (verdict == QZCheckVerdict::kSkipped) verdict = QZCheckVerdict::kNoDigest;
   }
-  if (verdict == Verdict::kSkipped || verdict == Verdict::kMatch) return;
-  if (verdict == Verdict::kNoDigest) {
+  if (verdict == QZCheckVerdict::kSkipped || verdict == QZCheckVerdict::kMatch) return;
+  if (verdict == QZCheckVerdict::kNoDigest) {
     JX_LOG(JX_LOG_ERROR, "file MD5 failed! -> %s", full_path.c_str());
     return;
   }
@@ -354,10 +342,22 @@ void ReportItem(ManifestItem& item, const std::string& folder, const QZCheckRech
            "[dest] file info match MD5! -> %" PRIu32 ", %" PRId64 ", %" PRId64 ", %" PRId64,
            info.size, info.access_time, info.write_time, info.create_time);
   }
-  failed->push_back(TextValue(entry.path));
+  failed->push_back(entry.path);
 }
 
 }  // namespace
+
+QZCheckResult QZCheckMismatchResult(const std::vector<std::string>& paths) {
+  QZCheckResult result;
+  if (paths.empty()) return result;
+  std::vector<jx::Jvalue> items;
+  for (const std::string& path : paths) items.push_back(TextValue(path));
+  jx::Jvalue report;
+  report.SetArray(jx::Jpath("fileLists"), items);
+  result.code = QZ_CHECK_FILES_MISMATCH;
+  result.report = CompactText(report);
+  return result;
+}
 
 std::vector<QZCheckFileDigest> QZCheckDigestFiles(const std::vector<std::string>& paths,
                                                   uint64_t skip_size) {
@@ -379,7 +379,7 @@ QZCheckResult QZCheckVersionFilesMD5Check(const std::string& folder, QZCheckRech
     JX_LOG(JX_LOG_WARN, "NO file MD5 for check ?????? --> %s", folder.c_str());
     return QZCheckResult{};
   }
-  std::vector<jx::Jvalue> failed;
+  std::vector<std::string> failed;
   std::deque<ManifestItem> ahead;  // its elements stay in place as it grows
   LaneDigester digester(MD5_MAX_CHECK_FILE_SIZE);
   bool more = true;
@@ -388,7 +388,7 @@ QZCheckResult QZCheckVersionFilesMD5Check(const std::string& folder, QZCheckRech
     while (more && ahead.size() < kLinesAhead && (more = manifest.Next(&line))) {
       ManifestItem& item = ahead.emplace_back();
       item.cut = manifest.cut();
-      item.listed = !item.cut && SplitFileMd5TextLine(line, &item.entry) == nullptr &&
+      item.listed = !item.cut && QZCheckSplitFileMd5TextLine(line, &item.entry) == nullptr &&
                     !QZCheckIsReservedName(item.entry.path);
       item.line = std::move(line);
       if (item.listed) {
@@ -404,14 +404,7 @@ QZCheckResult QZCheckVersionFilesMD5Check(const std::string& folder, QZCheckRech
     if (ahead.empty() && !more) break;
     digester.Step();
   }
-  QZCheckResult result;
-  if (!failed.empty()) {
-    jx::Jvalue report;
-    report.SetArray(jx::Jpath("fileLists"), failed);
-    result.code = QZ_CHECK_FILES_MISMATCH;
-    result.report = CompactText(report);
-  }
-  return result;
+  return QZCheckMismatchResult(failed);
 }
 
 // --- The entry point ---

@@ -68,6 +68,12 @@ class QZCheckManifestReader {
   std::optional<jx::LineReader> lines_;
 };
 
+// Splits "<md5> <gap>*./<path>" into `entry` without logging. Returns null,
+// or when the line does not parse, what it lacks or holds: "\\0" (a NUL,
+// which would cut the path short), " " (no space) or "*./" (no "*./" after
+// the space).
+const char* QZCheckSplitFileMd5TextLine(const std::string& line, QZCheckMd5Entry* entry);
+
 // Parses "<md5> <gap>*./<path>"; logs and returns false, leaving `entry`
 // unchanged, when the line has no space or no "*./" after it, or holds a NUL
 // (which would cut the path short).
@@ -92,6 +98,24 @@ struct QZCheckFileDigest {
 // 256-byte reads would: the digest is of the bytes before the failure, so the
 // file counts as changed, and with none before it there is no digest.
 QZCheckFileDigest QZCheckDigestFile(const std::string& path, int32_t limit, uint64_t skip_size);
+
+// What a listed file's digest says against the manifest.
+enum class QZCheckVerdict {
+  kSkipped,   // MD5_MAX_CHECK_FILE_SIZE bytes or more: not verified
+  kMatch,     // digested and equal to the listed MD5
+  kNoDigest,  // there, but no digest: empty, unreadable or not a plain file
+  kMismatch,  // missing, or digested and different: reported
+};
+
+// The verdict on `file`, digested from `full_path`, against the listed MD5
+// `expected` (compared as text).
+QZCheckVerdict QZCheckJudgeFile(const QZCheckFileDigest& file, const std::string& full_path,
+                                const std::string& expected);
+
+// The result that reports the listed `paths` as missing or changed: code 0
+// and no report when there are none, else code 1001 and the compact JSON
+// {"fileLists":[...]}.
+QZCheckResult QZCheckMismatchResult(const std::vector<std::string>& paths);
 
 // QZCheckDigestFile(path, 0, skip_size) of every path, in order, computed
 // side by side on the MD5 lanes (16 on AVX-512), a 64 KiB piece of each file

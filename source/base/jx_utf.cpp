@@ -9,43 +9,49 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-// Decodes one character at `text[*i]` and advances `*i` past it. An
-// ill-formed sequence yields U+FFFD and advances past its maximal valid
+// Decodes the character at `text[*i]` into `*code` and advances `*i` past it.
+// False for an ill-formed sequence: `*i` then stands past its maximal valid
 // prefix (at least one byte).
-char32_t DecodeUtf8(std::string_view text, size_t* i) {
+bool DecodeWellFormed(std::string_view text, size_t* i, char32_t* code) {
   const auto lead = static_cast<unsigned char>(text[*i]);
   ++*i;
-  if (lead < 0x80) return lead;
+  *code = lead;
+  if (lead < 0x80) return true;
   int extra;
-  char32_t code;
   char32_t min_second = 0x80;
   char32_t max_second = 0xBF;
   if (lead >= 0xC2 && lead <= 0xDF) {
     extra = 1;
-    code = lead & 0x1F;
+    *code = lead & 0x1F;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
     extra = 2;
-    code = lead & 0x0F;
+    *code = lead & 0x0F;
     if (lead == 0xE0) min_second = 0xA0;  // overlong
     if (lead == 0xED) max_second = 0x9F;  // surrogates
   } else if (lead >= 0xF0 && lead <= 0xF4) {
     extra = 3;
-    code = lead & 0x07;
+    *code = lead & 0x07;
     if (lead == 0xF0) min_second = 0x90;  // overlong
     if (lead == 0xF4) max_second = 0x8F;  // above U+10FFFF
   } else {
-    return kReplacement;
+    return false;
   }
   for (int k = 0; k < extra; ++k) {
-    if (*i >= text.size()) return kReplacement;
+    if (*i >= text.size()) return false;
     const auto byte = static_cast<unsigned char>(text[*i]);
     const char32_t low = k == 0 ? min_second : 0x80;
     const char32_t high = k == 0 ? max_second : 0xBF;
-    if (byte < low || byte > high) return kReplacement;
-    code = (code << 6) | (byte & 0x3F);
+    if (byte < low || byte > high) return false;
+    *code = (*code << 6) | (byte & 0x3F);
     ++*i;
   }
-  return code;
+  return true;
+}
+
+// One character, U+FFFD for an ill-formed sequence.
+char32_t DecodeUtf8(std::string_view text, size_t* i) {
+  char32_t code;
+  return DecodeWellFormed(text, i, &code) ? code : kReplacement;
 }
 
 void AppendUtf8(char32_t code, std::string* out) {
@@ -99,6 +105,12 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
     AppendUtf8(code, &out);
   }
   return out;
+}
+
+size_t Utf8CharLength(std::string_view text, size_t at) {
+  size_t end = at;
+  char32_t code;
+  return DecodeWellFormed(text, &end, &code) ? end - at : 0;
 }
 
 size_t Utf8PrefixLength(const char* text, size_t length, size_t max_bytes) {

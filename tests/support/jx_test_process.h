@@ -17,8 +17,9 @@ struct ProcessResult {
 
 // Runs the program at the UTF-8 path `program` with `arguments` (argument 0
 // is added) and this process's environment, waits for it to end and returns
-// what it wrote. Standard input reads nothing.
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments);
+// what it wrote. Standard input reads the file at `input`, or nothing.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& input = "");
 
 }  // namespace jx::test
 

@@ -35,7 +35,8 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 }  // namespace
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments) {
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& input) {
   ProcessResult result;
   TempFile out(std::tmpfile(), &std::fclose);
   TempFile err(std::tmpfile(), &std::fclose);
@@ -47,7 +48,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 0, input.empty() ? "/dev/null" : input.c_str(),
+                                   O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, fileno(out.get()), 1);
   posix_spawn_file_actions_adddup2(&actions, fileno(err.get()), 2);
   pid_t pid = 0;

@@ -61,11 +61,13 @@ std::wstring Quoted(const std::wstring& argument) {
 
 }  // namespace
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments) {
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& input) {
   ProcessResult result;
   Handle out{OutputFile()};
   Handle err{OutputFile()};
-  Handle in{InheritedFile(L"NUL", GENERIC_READ, OPEN_EXISTING, 0)};
+  const std::wstring in_path = input.empty() ? L"NUL" : jx::os::ToWide(input);
+  Handle in{InheritedFile(in_path.c_str(), GENERIC_READ, OPEN_EXISTING, 0)};
   if (out.value == INVALID_HANDLE_VALUE || err.value == INVALID_HANDLE_VALUE) return result;
 
   std::wstring wide_program = jx::os::ToWide(program);

@@ -1,8 +1,12 @@
-// Windows implementation of loading the product library.
+// Windows half of the tool: loading the product library, the terminal.
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 #include "base/jx_utf.h"
 #include "library.h"
+#include "terminal.h"
 
 namespace mird_tool {
 
@@ -24,5 +28,7 @@ Library* LoadLibraryFile(const std::string& path, std::string* error) {
 Function FindFunction(Library* library, const char* name) {
   return reinterpret_cast<Function>(GetProcAddress(reinterpret_cast<HMODULE>(library), name));
 }
+
+bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
 }  // namespace mird_tool

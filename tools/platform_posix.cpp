@@ -1,7 +1,11 @@
-// POSIX implementation of loading the product library.
+// POSIX half of the tool: loading the product library, the terminal.
 #include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "library.h"
+#include "terminal.h"
 
 namespace mird_tool {
 
@@ -19,5 +23,7 @@ Library* LoadLibraryFile(const std::string& path, std::string* error) {
 Function FindFunction(Library* library, const char* name) {
   return reinterpret_cast<Function>(dlsym(library, name));
 }
+
+bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 }  // namespace mird_tool
