@@ -166,6 +166,24 @@ TEST_F(Tool, VerifyAndManifestGiveTheSameResultsOnEveryNumberOfThreads) {
   }
 }
 
+// A progress line shows on a terminal and is cleared; never when piped (the
+// other tests compare standard error whole).
+TEST_F(Tool, ShowsProgressOnlyOnATerminal) {
+  if (OnWindows() || !jx_file_exist("/usr/bin/script")) GTEST_SKIP() << "no pseudo-terminal";
+  std::string manifest;
+  for (int i = 0; i < 600; ++i) {
+    WriteFile(version_ + std::to_string(i), "x");
+    manifest += ManifestLine(std::to_string(i), "x");
+  }
+  WriteFile(version_ + "verify.md5.check", manifest);
+  ProcessResult run = jx::test::RunProcess(
+      "/usr/bin/script", {"-qec", Program() + " verify --quiet --jobs 1 " + version_, "/dev/null"});
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_TRUE(Holds(run.out, "\r512/600 files, 0.0 MB, ")) << run.out;
+  EXPECT_TRUE(Holds(run.out, " MB/s, ")) << run.out;
+  EXPECT_EQ(run.out.back(), '\r') << run.out;  // cleared at the end
+}
+
 // --json output is UTF-8 whatever bytes a name holds.
 TEST_F(Tool, JsonEscapesBytesThatAreNotUtf8) {
   if (OnWindows()) GTEST_SKIP() << "Windows names are UTF-16";

@@ -22,7 +22,8 @@ void Progress::Add(int64_t files, uint64_t bytes) {
   files_ += files;
   bytes_ += bytes;
   const Clock::time_point now = Clock::now();
-  if (!on_ || now - shown_ < kInterval) return;
+  if (!on_ || (shown_once_ && now - shown_ < kInterval)) return;
+  shown_once_ = true;
   shown_ = now;
   const double seconds = std::chrono::duration<double>(now - start_).count();
   const double megabytes = static_cast<double>(bytes_) / 1e6;

@@ -7,7 +7,8 @@
 
 namespace mird_tool {
 
-// Rewrites one line on standard error, at most five times a second: files
+// Rewrites one line on standard error, first after the first files are done,
+// then at most five times a second: files
 // and bytes done, the rate and, when the number of files is known, the time
 // left. Off, it prints nothing.
 class Progress {
@@ -29,6 +30,7 @@ class Progress {
   int64_t files_ = 0;
   uint64_t bytes_ = 0;
   const Clock::time_point start_ = Clock::now();
+  bool shown_once_ = false;
   Clock::time_point shown_ = start_;
   int width_ = 0;  // of the line shown
 };
