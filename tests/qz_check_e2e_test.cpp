@@ -139,6 +139,11 @@ TEST_F(Tool, VerifiesAgainstAManifestKeptElsewhere) {
     EXPECT_TRUE(Holds(run.out, "changed       b.txt")) << run.out;
   }
   EXPECT_EQ(Run({"verify", "--manifest", dir_ / "none.md5", version_}).exit_code, 2);
+  // Kept in the folder, it is not a file the folder holds beyond its list.
+  WriteFile(version_ + "list.md5", ManifestLine("a.txt", "a") + ManifestLine("b.txt", "b"));
+  ProcessResult inside = Run({"verify", "--extra", "--manifest", version_ + "list.md5", version_});
+  EXPECT_EQ(inside.exit_code, 0) << inside.out;
+  EXPECT_FALSE(Holds(inside.out + inside.err, "extra")) << inside.out;
 }
 
 // Several threads give the same entries in the same order as one.
