@@ -10,7 +10,6 @@
 #include "base/jx_hand_out.h"
 #include "base/jx_path_text.h"
 #include "base/jx_system.h"
-#include "digest.h"
 #include "manifest.h"
 #include "outcome.h"
 #include "qz_check_trelm_version.h"
@@ -83,8 +82,7 @@ Outcome RunManifest(const Options& options) {
   Outcome outcome = StartOnFolder("manifest", options.operand);
   if (!outcome.error.empty()) return outcome;
   outcome.manifest = outcome.folder + kManifestName;
-  const int jobs = options.jobs == 0 ? DefaultJobs() : options.jobs;
-  outcome.files = WriteManifest(outcome.folder, outcome.manifest, jobs,
+  outcome.files = WriteManifest(outcome.folder, outcome.manifest, options.jobs,
                                 !options.status && IsTerminal(stderr), &outcome.error);
   if (!outcome.error.empty()) outcome.manifest.clear();
   return outcome;

@@ -25,12 +25,11 @@ void DigestEvery(const std::vector<std::string>& paths, size_t first, size_t end
 
 }  // namespace
 
-int DefaultJobs() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
-
 std::vector<QZCheckFileDigest> DigestFiles(const std::vector<std::string>& paths,
                                            uint64_t skip_size, int jobs, Progress* progress) {
   std::vector<QZCheckFileDigest> digests(paths.size());
-  const auto threads = static_cast<size_t>(std::max(1, jobs));
+  const size_t threads = jobs > 0 ? static_cast<size_t>(jobs)
+                                  : std::max<size_t>(1, std::thread::hardware_concurrency());
   for (size_t begin = 0; begin < paths.size();) {
     const size_t end = std::min(paths.size(), begin + kFilesPerUpdate * threads);
     // Thread t takes every threads-th file from begin + t, so that large and

@@ -10,12 +10,9 @@
 
 namespace mird_tool {
 
-// The number of threads --jobs 0 stands for: one per processor.
-int DefaultJobs();
-
 // QZCheckDigestFiles(paths, skip_size), computed by `jobs` threads (the
-// caller's among them), each with its own MD5 lanes; results in the order of
-// `paths`. Files and bytes are added to `progress` as they are done.
+// caller's among them; 0 for one per processor), each with its own MD5
+// lanes; results in the order of `paths`. Files and bytes are added to `progress` as they are done.
 std::vector<QZCheckFileDigest> DigestFiles(const std::vector<std::string>& paths,
                                            uint64_t skip_size, int jobs, Progress* progress);
 

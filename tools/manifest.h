@@ -27,7 +27,7 @@ std::vector<std::string> ListVersionFiles(const std::string& folder);
 // or named in a manifest line, or the manifest cannot be written; nothing is
 // written then. The manifest appears whole or not at all (written beside it,
 // then renamed over it); one that is a link or not a plain file is refused.
-// Files are digested by `jobs` threads; `progress` shows a progress line.
+// Files are digested by `jobs` threads (0: one per processor); `progress` shows a progress line.
 int64_t WriteManifest(const std::string& folder, const std::string& manifest, int jobs,
                       bool progress, std::string* error);
 

@@ -145,6 +145,9 @@ class Verifier {
     return true;
   }
 
+  // "line N: why" of the first malformed line; "" when there is none.
+  const std::string& first_malformed() const { return first_malformed_; }
+
  private:
   struct Item {
     Entry entry;
@@ -206,9 +209,6 @@ class Verifier {
     }
   }
 
- public:
-  const std::string& first_malformed() const { return first_malformed_; }
-
  private:
   const Options& options_;
   Outcome* outcome_;
@@ -237,9 +237,7 @@ Outcome RunVerify(const Options& options) {
   }
   const bool show_progress = !options.status && IsTerminal(stderr);
   Progress progress(show_progress, show_progress ? CountLines(outcome.manifest) : 0);
-  Options digesting = options;
-  if (digesting.jobs == 0) digesting.jobs = DefaultJobs();
-  Verifier verifier(digesting, &outcome, &progress);
+  Verifier verifier(options, &outcome, &progress);
   std::string line;
   int64_t number = 0;
   while (manifest.Next(&line, &number)) verifier.Add(std::move(line), number, manifest.cut());
