@@ -141,9 +141,13 @@ TEST_F(Tool, VerifiesAgainstAManifestKeptElsewhere) {
   EXPECT_EQ(Run({"verify", "--manifest", dir_ / "none.md5", version_}).exit_code, 2);
   // Kept in the folder, it is not a file the folder holds beyond its list.
   WriteFile(version_ + "list.md5", ManifestLine("a.txt", "a") + ManifestLine("b.txt", "b"));
-  ProcessResult inside = Run({"verify", "--extra", "--manifest", version_ + "list.md5", version_});
+  const std::vector<std::string> strict_extra = {
+      "verify", "--strict", "--extra", "--manifest", version_ + "list.md5", version_};
+  ProcessResult inside = Run(strict_extra);
   EXPECT_EQ(inside.exit_code, 0) << inside.out;
   EXPECT_FALSE(Holds(inside.out + inside.err, "extra")) << inside.out;
+  WriteFile(version_ + "c.txt", "c");
+  EXPECT_EQ(Run(strict_extra).exit_code, 1);  // one line not ok is enough
 }
 
 // Several threads give the same entries in the same order as one.
