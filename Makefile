@@ -1,6 +1,7 @@
 # The two commands that do everything on a fresh Debian machine (as root):
 #   make demo   builds mird-check and runs the product's check on the sample installation
 #   make test   installs what is missing, builds every target and runs every test
+#   make package  the .deb (native build) and the Windows .zip files, in build/packages
 # Other targets: bench (benchmarks), bench-verify (mird-check against md5sum on
 # a generated tree), fuzz (every fuzz target for FUZZ_SECONDS), mutants (the
 # mutation run: MUTANTS=smoke for the sample every test run checks, MUTANTS=id,id
@@ -14,19 +15,21 @@ export WINEDEBUG := -all
 # Debian packages the build and the tests need.
 PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev libbenchmark-dev libssl-dev \
             g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64 \
-            clang libclang-rt-14-dev g++-multilib qemu-user-static
+            clang libclang-rt-14-dev g++-multilib qemu-user-static pkgconf dpkg-dev
 NATIVE_PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev
 # How long `make fuzz` runs each fuzz target; `make test` runs each briefly.
 FUZZ_SECONDS ?= 600
 BENCH_VERIFY_PACKAGES := hyperfine time rhash b3sum
 BENCH_PACKAGES := libspdlog-dev libasio-dev
 MUTANT_PACKAGES := python3
+PACKAGE_PACKAGES := cmake make g++ rapidjson-dev googletest libgtest-dev dpkg-dev \
+                    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
 
 TEST_PRESETS := native asan-ubsan tsan linux-i386 fuzz mingw-x64 mingw-i686
 # Fuzz targets each take one core for their whole smoke time: run them side by side.
 CTEST_ARGS_fuzz := -j$(JOBS)
 
-.PHONY: demo test deps deps-native bench bench-verify fuzz mutants format clean \
+.PHONY: demo test package deps deps-native bench bench-verify fuzz mutants format clean \
         $(addprefix test-,$(TEST_PRESETS))
 
 demo: deps-native
@@ -47,6 +50,22 @@ $(addprefix test-,$(TEST_PRESETS)): test-%:
 	cmake --build --preset $* -j$(JOBS)
 	@if [[ "$*" == linux-i386 ]]; then cmake/run_32bit.sh build/linux-i386/bin/c_header_test; fi
 	@if [[ "$*" == mingw-x64 ]]; then $(MAKE) --no-print-directory wine-tests; else ctest --preset $* $(CTEST_ARGS_$*); fi
+	@# The library as its users get it: installed, packaged, added as a subproject.
+	@if [[ "$*" == native ]]; then tests/install_test.sh build/native; fi
+	@if [[ "$*" == mingw-* ]]; then tests/install_test.sh --zip build/$*; fi
+
+# The packages, from the install rules: mird-check_<version>_amd64.deb from the
+# native build, mird_check-<version>-win64.zip and -win32.zip from the MinGW
+# builds (the library and the tool alone are built for them).
+PACKAGE_PRESETS := native mingw-x64 mingw-i686
+package:
+	@$(MAKE) --no-print-directory install PACKAGES_WANTED="$(PACKAGE_PACKAGES)"
+	@for preset in $(PACKAGE_PRESETS); do \
+	  cmake --preset $$preset >/dev/null && \
+	  cmake --build --preset $$preset -j$(JOBS) --target mird_check mird-check && \
+	  cpack --config build/$$preset/CPackConfig.cmake -B build/packages || exit 1; \
+	done
+	@ls -l build/packages/*.deb build/packages/*.zip
 
 # Windows tests under one persistent wineserver. Its services start here with
 # their output detached, so no test inherits them; a server this run started

@@ -4,7 +4,7 @@
 # host header can shadow the target's own.
 find_path(JX_RAPIDJSON_DIR rapidjson/document.h PATHS /usr/include /usr/local/include
           NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-set(jx_rapidjson_root ${CMAKE_BINARY_DIR}/rapidjson-include)
+set(jx_rapidjson_root ${PROJECT_BINARY_DIR}/rapidjson-include)
 file(MAKE_DIRECTORY ${jx_rapidjson_root})
 file(CREATE_LINK ${JX_RAPIDJSON_DIR}/rapidjson ${jx_rapidjson_root}/rapidjson SYMBOLIC)
 add_library(jx_rapidjson INTERFACE)

@@ -8,6 +8,10 @@
 #ifndef JX_BASE_JX_JVALUE_H_
 #define JX_BASE_JX_JVALUE_H_
 
+#ifndef __cplusplus
+#error "base/jx_jvalue.h is a C++ header: include it from C++ (C code uses base/jx_json.h)"
+#else
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -77,4 +81,5 @@ class JX_API Jvalue {
 
 }  // namespace jx
 
+#endif  // __cplusplus
 #endif  // JX_BASE_JX_JVALUE_H_
