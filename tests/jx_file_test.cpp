@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
 
+#include "base/jx_file_internal.h"
 #include "base/jx_folder.h"
 #include "base/jx_hand_out.h"
 #include "base/jx_line_reader.h"
@@ -122,6 +125,43 @@ TEST(FilePaths, ExistRemoveInfoAndNamedFilesTellFilesFromFolders) {
   EXPECT_EQ(jx_name_file_write(relative.c_str(), "rel", 3), 3);
   jx_set_current_work_path(previous.c_str());
   EXPECT_EQ(ReadFile(dir / relative), "rel");
+}
+
+// Only a plain file opens; its size is the one it had when it was opened,
+// whatever happens to the file afterwards.
+TEST(PlainFile, OpensOnlyPlainFilesAndGivesTheSizeAtOpenTime) {
+  jx::test::TempDir dir;
+  const std::string path = dir / "f";
+  jx::test::WriteFile(path, "12345");
+  uint64_t size = 99;
+  jx::ScopedFile file = jx::OpenPlainFile(path, &size);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(jx_name_file_append(path.c_str(), "678", 3), 3);
+  char buffer[16] = {};
+  EXPECT_EQ(std::fread(buffer, 1, sizeof(buffer), file.get()), 8u);  // the stream reads on
+  file.reset();
+  EXPECT_NE(jx::OpenPlainFile(path, &size, "rb+", false), nullptr);
+  EXPECT_EQ(size, 8u);
+  EXPECT_NE(jx::OpenPlainFile(path, &size, "wb", false), nullptr);
+  EXPECT_EQ(size, 0u);  // emptied by the open
+  EXPECT_NE(jx::OpenPlainFile(path, nullptr, "ab"), nullptr);
+  // None of these is a plain file; a FIFO without a writer must not hold the
+  // open up, nor may a console wait for input.
+  std::vector<std::string> refused = {dir.path(), dir / "missing", ""};
+  if (jx::test::OnWindows()) {
+    refused.insert(refused.end(), {"NUL", "CON", dir / "NUL", dir / "CON"});
+  } else {
+    ASSERT_TRUE(jx::test::MakeFifo(dir / "pipe") && jx::test::MakeLink(dir / "zero", "/dev/zero"));
+    refused.insert(refused.end(), {dir / "pipe", dir / "zero", "/dev/null"});
+  }
+  for (const std::string& entry : refused) {
+    for (const char* mode : {"rb", "rb+"}) {
+      size = 7;
+      EXPECT_EQ(jx::OpenPlainFile(entry, &size, mode), nullptr) << entry << " " << mode;
+      EXPECT_EQ(size, 7u) << entry;
+    }
+  }
 }
 
 #ifndef _WIN32

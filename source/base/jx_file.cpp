@@ -69,13 +69,11 @@ bool WriteWholeFile(const std::string& path, const std::function<bool(std::FILE*
 ScopedFile OpenPlainFile(const std::string& path, uint64_t* size, const char* mode,
                          bool through_link) {
   std::FILE* opened = nullptr;
+  uint64_t opened_size = 0;
   const os::OpenRule rule = through_link ? os::OpenRule::kFollowLinks : os::OpenRule::kNoFinalLink;
-  if (path.empty() || !os::OpenFile(path, mode, &opened, rule)) return nullptr;
-  ScopedFile file(opened);
-  os::PathInfo info{};
-  if (!os::StatOpenFile(file.get(), &info) || !info.is_regular) return nullptr;
-  if (size != nullptr) *size = info.size;
-  return file;
+  if (path.empty() || !os::OpenPlainFile(path, mode, &opened, &opened_size, rule)) return nullptr;
+  if (size != nullptr) *size = opened_size;
+  return ScopedFile(opened);
 }
 
 EntryInfo StatEntry(const std::string& path) {
