@@ -6,8 +6,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "base/jx_file_internal.h"
 #include "base/jx_folder.h"
@@ -127,8 +130,29 @@ TEST(FilePaths, ExistRemoveInfoAndNamedFilesTellFilesFromFolders) {
   EXPECT_EQ(ReadFile(dir / relative), "rel");
 }
 
-// Only a plain file opens; its size is the one it had when it was opened,
-// whatever happens to the file afterwards.
+// The descriptors this process holds; -1 where they cannot be counted (under
+// Wine the folder lists the emulator's own, which come and go).
+long OpenDescriptors() {
+  std::error_code error;
+  std::filesystem::directory_iterator fds("/proc/self/fd", error);
+  return jx::test::OnWindows() || error ? -1
+                                        : std::distance(fds, std::filesystem::directory_iterator());
+}
+
+// Entries that are not plain files: neither opener may open them, and a FIFO
+// without a writer must not hold the open up, nor a console wait for input.
+std::vector<std::string> NotPlainFiles(const jx::test::TempDir& dir) {
+  std::vector<std::string> entries = {dir.path(), dir / "missing", ""};
+  if (jx::test::OnWindows()) {
+    entries.insert(entries.end(), {"NUL", "CON", dir / "NUL", dir / "CON"});
+  } else {
+    EXPECT_TRUE(jx::test::MakeFifo(dir / "pipe") && jx::test::MakeLink(dir / "zero", "/dev/zero"));
+    entries.insert(entries.end(), {dir / "pipe", dir / "zero", "/dev/null"});
+  }
+  return entries;
+}
+
+// Only a plain file opens; its size is the one it had when it was opened.
 TEST(PlainFile, OpensOnlyPlainFilesAndGivesTheSizeAtOpenTime) {
   jx::test::TempDir dir;
   const std::string path = dir / "f";
@@ -146,22 +170,53 @@ TEST(PlainFile, OpensOnlyPlainFilesAndGivesTheSizeAtOpenTime) {
   EXPECT_NE(jx::OpenPlainFile(path, &size, "wb", false), nullptr);
   EXPECT_EQ(size, 0u);  // emptied by the open
   EXPECT_NE(jx::OpenPlainFile(path, nullptr, "ab"), nullptr);
-  // None of these is a plain file; a FIFO without a writer must not hold the
-  // open up, nor may a console wait for input.
-  std::vector<std::string> refused = {dir.path(), dir / "missing", ""};
-  if (jx::test::OnWindows()) {
-    refused.insert(refused.end(), {"NUL", "CON", dir / "NUL", dir / "CON"});
-  } else {
-    ASSERT_TRUE(jx::test::MakeFifo(dir / "pipe") && jx::test::MakeLink(dir / "zero", "/dev/zero"));
-    refused.insert(refused.end(), {dir / "pipe", dir / "zero", "/dev/null"});
-  }
-  for (const std::string& entry : refused) {
+  const long descriptors = OpenDescriptors();
+  for (const std::string& entry : NotPlainFiles(dir)) {
     for (const char* mode : {"rb", "rb+"}) {
       size = 7;
       EXPECT_EQ(jx::OpenPlainFile(entry, &size, mode), nullptr) << entry << " " << mode;
       EXPECT_EQ(size, 7u) << entry;
     }
   }
+  EXPECT_EQ(OpenDescriptors(), descriptors);  // each refused open closed what it opened
+}
+
+// Reads go to the system one by one: they end only when it has nothing more,
+// also past the size the file had when it was opened.
+TEST(PlainFile, AHandleFileReadsToTheEndAndMovesItsHandleAlong) {
+  jx::test::TempDir dir;
+  const std::string path = dir / "f";
+  jx::test::WriteFile(path, "12345");
+  jx::HandleFile file;
+  uint64_t size = 99;
+  char buffer[4] = {};
+  uint32_t got = 9;
+  EXPECT_FALSE(file.Read(buffer, 4, &got));  // nothing open yet
+  EXPECT_EQ(got, 0u);
+  ASSERT_TRUE(file.Open(path, &size));
+  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(jx_name_file_append(path.c_str(), "678", 3), 3);
+  EXPECT_FALSE(file.Read(buffer, 0, &got));
+  std::string content;
+  while (file.Read(buffer, sizeof(buffer), &got) && got > 0) content.append(buffer, got);
+  EXPECT_EQ(content, "12345678");
+  EXPECT_TRUE(file.Read(buffer, sizeof(buffer), &got) && got == 0);  // still the end
+  jx::HandleFile moved(std::move(file));
+  EXPECT_FALSE(file.Read(buffer, 1, &got));  // NOLINT(bugprone-use-after-move): left empty
+  EXPECT_TRUE(moved.Read(buffer, 1, &got) && got == 0);
+  jx::HandleFile other;
+  ASSERT_TRUE(other.Open(path, &size));
+  other = std::move(moved);  // closes what `other` held
+  EXPECT_TRUE(other.Read(buffer, 1, &got) && got == 0);
+  other.Close();
+  EXPECT_FALSE(other.Read(buffer, 1, &got));
+  const long descriptors = OpenDescriptors();
+  for (const std::string& entry : NotPlainFiles(dir)) {
+    size = 7;
+    EXPECT_FALSE(file.Open(entry, &size)) << entry;
+    EXPECT_TRUE(size == 7u && !file.Read(buffer, 1, &got)) << entry;
+  }
+  EXPECT_EQ(OpenDescriptors(), descriptors);
 }
 
 #ifndef _WIN32

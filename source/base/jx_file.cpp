@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/jx_file_internal.h"
@@ -74,6 +75,34 @@ ScopedFile OpenPlainFile(const std::string& path, uint64_t* size, const char* mo
   if (path.empty() || !os::OpenPlainFile(path, mode, &opened, &opened_size, rule)) return nullptr;
   if (size != nullptr) *size = opened_size;
   return ScopedFile(opened);
+}
+
+HandleFile::HandleFile(HandleFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, intptr_t{-1})) {}
+
+HandleFile& HandleFile::operator=(HandleFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, intptr_t{-1});
+  }
+  return *this;
+}
+
+bool HandleFile::Open(const std::string& path, uint64_t* size) {
+  Close();
+  os::FileHandle opened = -1;
+  if (path.empty() || !os::OpenPlainForReading(path, &opened, size)) return false;
+  handle_ = opened;
+  return true;
+}
+
+bool HandleFile::Read(void* buffer, uint32_t size, uint32_t* got) {
+  *got = 0;
+  return handle_ != -1 && size > 0 && os::ReadHandle(handle_, buffer, size, got);
+}
+
+void HandleFile::Close() {
+  if (handle_ != -1) os::CloseFileHandle(std::exchange(handle_, intptr_t{-1}));
 }
 
 EntryInfo StatEntry(const std::string& path) {

@@ -73,6 +73,16 @@ bool OpenFile(const std::string& path, const char* mode, std::FILE** stream,
 // the test and the read.
 bool OpenPlainFile(const std::string& path, const char* mode, std::FILE** stream, uint64_t* size,
                    OpenRule rule = OpenRule::kFollowLinks);
+// A plain file open for reading alone, without a C stream: a descriptor on
+// POSIX, a HANDLE on Windows. Each read is one system call.
+using FileHandle = intptr_t;
+// Opens `path` for reading, through links, by the rules of OpenPlainFile.
+bool OpenPlainForReading(const std::string& path, FileHandle* file, uint64_t* size);
+// One read of at most `size` (> 0) bytes at the handle's position into
+// `buffer`: `*got` is 0 at the end of the file, and may fall short of `size`
+// before it.
+bool ReadHandle(FileHandle file, void* buffer, uint32_t size, uint32_t* got);
+void CloseFileHandle(FileHandle file);
 // Reopens `stream` itself on `path`; on failure the stream is closed.
 bool ReopenFile(const std::string& path, const char* mode, std::FILE* stream);
 

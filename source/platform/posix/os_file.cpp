@@ -63,6 +63,16 @@ int OpenDescriptor(const std::string& path, const char* mode, OpenRule rule, str
   return fd;
 }
 
+// As OpenDescriptor, for a plain file only: -1 for a FIFO, device or socket.
+int OpenPlainDescriptor(const std::string& path, const char* mode, OpenRule rule,
+                        struct stat* status) {
+  const int fd = OpenDescriptor(path, mode, rule, status);
+  if (fd < 0 || S_ISREG(status->st_mode)) return fd;
+  close(fd);
+  errno = EINVAL;
+  return -1;
+}
+
 // Puts a stream on `fd`, which OpenDescriptor opened and found as `status`
 // says; closes `fd` when that fails.
 bool StreamOn(int fd, const struct stat& status, const char* mode, std::FILE** stream) {
@@ -93,16 +103,32 @@ bool OpenFile(const std::string& path, const char* mode, std::FILE** stream, Ope
 bool OpenPlainFile(const std::string& path, const char* mode, std::FILE** stream, uint64_t* size,
                    OpenRule rule) {
   struct stat status {};
-  const int fd = OpenDescriptor(path, mode, rule, &status);
-  if (fd < 0) return false;
-  if (!S_ISREG(status.st_mode)) {  // a FIFO, device or socket
-    KeepingError([&] { close(fd); });
-    return Fail(EINVAL);
-  }
-  if (!StreamOn(fd, status, mode, stream)) return false;
+  const int fd = OpenPlainDescriptor(path, mode, rule, &status);
+  if (fd < 0 || !StreamOn(fd, status, mode, stream)) return false;
   *size = static_cast<uint64_t>(status.st_size);
   return true;
 }
+
+bool OpenPlainForReading(const std::string& path, FileHandle* file, uint64_t* size) {
+  struct stat status {};
+  const int fd = OpenPlainDescriptor(path, "rb", OpenRule::kFollowLinks, &status);
+  if (fd < 0) return false;
+  *file = fd;
+  *size = static_cast<uint64_t>(status.st_size);
+  return true;
+}
+
+bool ReadHandle(FileHandle file, void* buffer, uint32_t size, uint32_t* got) {
+  ssize_t read_now;
+  do {
+    read_now = read(static_cast<int>(file), buffer, size);
+  } while (read_now < 0 && errno == EINTR);
+  if (read_now < 0) return false;
+  *got = static_cast<uint32_t>(read_now);
+  return true;
+}
+
+void CloseFileHandle(FileHandle file) { close(static_cast<int>(file)); }
 
 bool ReopenFile(const std::string& path, const char* mode, std::FILE* stream) {
   return std::freopen(path.c_str(), mode, stream) != nullptr;

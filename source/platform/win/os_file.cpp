@@ -155,6 +155,32 @@ bool OpenPlainFile(const std::string& path, const char* mode, std::FILE** stream
   return true;
 }
 
+bool OpenPlainForReading(const std::string& path, FileHandle* file, uint64_t* size) {
+  constexpr DWORD kSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;  // as the runtime's _SH_DENYNO
+  const HANDLE handle = CreateFileW(ToWidePath(path).c_str(), GENERIC_READ, kSharing, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;  // a folder too: it needs backup semantics
+  BY_HANDLE_FILE_INFORMATION data;
+  bool usable = PlainFileStatus(handle, &data);
+  if (usable && !IsPlain(data)) usable = Fail(ERROR_NOT_SUPPORTED);
+  if (!usable) {
+    KeepingError([&] { CloseHandle(handle); });
+    return false;
+  }
+  *file = reinterpret_cast<FileHandle>(handle);
+  *size = SizeOf(data);
+  return true;
+}
+
+bool ReadHandle(FileHandle file, void* buffer, uint32_t size, uint32_t* got) {
+  DWORD read = 0;
+  if (!ReadFile(reinterpret_cast<HANDLE>(file), buffer, size, &read, nullptr)) return false;
+  *got = read;
+  return true;
+}
+
+void CloseFileHandle(FileHandle file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
+
 bool ReopenFile(const std::string& path, const char* mode, std::FILE* stream) {
   std::FILE* result = nullptr;
   ClearRuntimeError();
