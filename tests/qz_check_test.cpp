@@ -285,6 +285,20 @@ TEST_F(Verification, AFileChangedBeforeItsRecheckFailsOnlyWhenItIsNoLongerAFile)
   EXPECT_EQ(open_descriptors(), before);
 }
 
+// The recheck of the first file cuts the second short while a lane may be
+// reading it: the read ends where the file now does, and the second fails.
+TEST_F(Verification, AFileCutShortWhileItIsReadEndsThereAndFails) {
+  const std::string big(size_t{2} << 20, 'b');
+  Add("a", std::string(size_t{1} << 20, 'a'));
+  WriteFile(dir_ / "a", std::string(size_t{1} << 20, 'c'));  // read as long as half of "big"
+  Add("big", big);
+  const QZCheckResult result = Check([&](std::string name) {
+    if (name == "a") WriteFile(dir_ / "big", big.substr(0, 100000));
+    return true;
+  });
+  EXPECT_EQ(result.report, "{\"fileLists\":[\"a\",\"big\"]}");
+}
+
 TEST(CheckEntry, CallsBackOnceWithTextsThatAreNeverNull) {
   Lines calls;  // the code and the texts of each call, which must not be null
   mird_check(
