@@ -2,11 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "base/jx_file_internal.h"
 #include "base/jx_folder.h"
 #include "base/jx_hand_out.h"
 #include "base/jx_line_reader.h"
@@ -122,6 +129,104 @@ TEST(FilePaths, ExistRemoveInfoAndNamedFilesTellFilesFromFolders) {
   EXPECT_EQ(jx_name_file_write(relative.c_str(), "rel", 3), 3);
   jx_set_current_work_path(previous.c_str());
   EXPECT_EQ(ReadFile(dir / relative), "rel");
+}
+
+// The descriptors this process holds; -1 where they cannot be counted (under
+// Wine the folder lists the emulator's own, which come and go).
+long OpenDescriptors() {
+  std::error_code error;
+  std::filesystem::directory_iterator fds("/proc/self/fd", error);
+  return jx::test::OnWindows() || error ? -1
+                                        : std::distance(fds, std::filesystem::directory_iterator());
+}
+
+// Entries that are not plain files: neither opener may open them, and a FIFO
+// or pipe without a writer must not hold the open up, nor a console wait for
+// input. `*pipe` keeps the Windows pipe offered until the test ends.
+std::vector<std::string> NotPlainFiles(const jx::test::TempDir& dir, std::shared_ptr<void>* pipe) {
+  std::vector<std::string> entries = {dir.path(), dir / "missing", ""};
+  if (jx::test::OnWindows()) {
+    std::string pipe_path;
+    *pipe = jx::test::OfferNamedPipe(&pipe_path);
+    EXPECT_NE(*pipe, nullptr);
+    entries.insert(entries.begin(), pipe_path);  // only its first open finds it free
+    entries.insert(entries.end(), {"NUL", "CON", dir / "NUL", dir / "CON"});
+  } else {
+    EXPECT_TRUE(jx::test::MakeFifo(dir / "pipe") && jx::test::MakeLink(dir / "zero", "/dev/zero"));
+    entries.insert(entries.end(), {dir / "pipe", dir / "zero", "/dev/null"});
+  }
+  return entries;
+}
+
+// Only a plain file opens; its size is the one it had when it was opened.
+TEST(PlainFile, OpensOnlyPlainFilesAndGivesTheSizeAtOpenTime) {
+  jx::test::TempDir dir;
+  const std::string path = dir / "f";
+  jx::test::WriteFile(path, "12345");
+  uint64_t size = 99;
+  jx::ScopedFile file = jx::OpenPlainFile(path, &size);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(jx_name_file_append(path.c_str(), "678", 3), 3);
+  char buffer[16] = {};
+  EXPECT_EQ(std::fread(buffer, 1, sizeof(buffer), file.get()), 8u);  // the stream reads on
+  file.reset();
+  EXPECT_NE(jx::OpenPlainFile(path, &size, "rb+", false), nullptr);
+  EXPECT_EQ(size, 8u);
+  EXPECT_NE(jx::OpenPlainFile(path, &size, "wb", false), nullptr);
+  EXPECT_EQ(size, 0u);  // emptied by the open
+  EXPECT_NE(jx::OpenPlainFile(path, nullptr, "ab"), nullptr);
+  const long descriptors = OpenDescriptors();
+  std::shared_ptr<void> pipe;
+  for (const std::string& entry : NotPlainFiles(dir, &pipe)) {
+    for (const char* mode : {"rb", "rb+"}) {
+      size = 7;
+      EXPECT_EQ(jx::OpenPlainFile(entry, &size, mode), nullptr) << entry << " " << mode;
+      EXPECT_EQ(size, 7u) << entry;
+    }
+  }
+  EXPECT_EQ(OpenDescriptors(), descriptors);  // each refused open closed what it opened
+}
+
+// Reads go to the system one by one: they end only when it has nothing more,
+// also past the size the file had when it was opened.
+TEST(PlainFile, AHandleFileReadsToTheEndAndMovesItsHandleAlong) {
+  jx::test::TempDir dir;
+  const std::string path = dir / "f";
+  jx::test::WriteFile(path, "12345");
+  jx::HandleFile file;
+  uint64_t size = 99;
+  char buffer[4] = {};
+  uint32_t got = 9;
+  EXPECT_FALSE(file.Read(buffer, 4, &got));  // nothing open yet
+  EXPECT_EQ(got, 0u);
+  ASSERT_TRUE(file.Open(path, &size));
+  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(jx_name_file_append(path.c_str(), "678", 3), 3);
+  EXPECT_FALSE(file.Read(buffer, 0, &got));
+  std::string content;
+  while (file.Read(buffer, sizeof(buffer), &got) && got > 0) content.append(buffer, got);
+  EXPECT_EQ(content, "12345678");
+  EXPECT_TRUE(file.Read(buffer, sizeof(buffer), &got) && got == 0);  // still the end
+  jx::HandleFile moved(std::move(file));
+  EXPECT_FALSE(file.Read(buffer, 1, &got));  // NOLINT(bugprone-use-after-move): left empty
+  EXPECT_TRUE(moved.Read(buffer, 1, &got) && got == 0);
+  jx::HandleFile other;
+  ASSERT_TRUE(other.Open(path, &size));
+  other = std::move(moved);  // closes what `other` held
+  EXPECT_TRUE(other.Read(buffer, 1, &got) && got == 0);
+  other.Close();
+  EXPECT_FALSE(other.Read(buffer, 1, &got));
+  const long descriptors = OpenDescriptors();
+  std::shared_ptr<void> pipe;
+  for (const std::string& entry : NotPlainFiles(dir, &pipe)) {
+    size = 7;
+    const bool opened = file.Open(entry, &size);  // never read: it could wait for ever
+    EXPECT_FALSE(opened) << entry;
+    EXPECT_TRUE(size == 7u && (opened || !file.Read(buffer, 1, &got))) << entry;
+    file.Close();
+  }
+  EXPECT_EQ(OpenDescriptors(), descriptors);
 }
 
 #ifndef _WIN32

@@ -115,6 +115,56 @@ TEST(VersionSelector, TriesMarkerDefaultThenExecutableFolderPastBrokenMarkers) {
   EXPECT_EQ(selector.GetVersionPath(), exe.path());
 }
 
+// Sizes around the 64 KiB pieces: one read, a full piece then the end, and
+// more pieces; each alone, side by side on the lanes, and cut at a limit.
+TEST(Digest, GivesTheMd5OfEachPlainFileWholeOrUpToTheLimit) {
+  TempDir dir;
+  std::vector<std::string> paths, contents;
+  for (const size_t size : {size_t{1}, size_t{4096}, size_t{65535}, size_t{65536}, size_t{65537},
+                            size_t{3} << 16, size_t{200000}}) {
+    std::string content(size, '\0');
+    for (size_t i = 0; i < size; ++i) content[i] = static_cast<char>(i * 7 + size);
+    paths.push_back(dir / ("f" + std::to_string(size)));
+    contents.push_back(content);
+    WriteFile(paths.back(), content);
+  }
+  const std::vector<QZCheckFileDigest> side_by_side = QZCheckDigestFiles(paths, UINT64_MAX);
+  ASSERT_EQ(side_by_side.size(), paths.size());
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const QZCheckFileDigest alone = QZCheckDigestFile(paths[i], 0, UINT64_MAX);
+    EXPECT_TRUE(alone.plain && alone.size == contents[i].size()) << paths[i];
+    EXPECT_EQ(alone.hex, Md5Of(contents[i])) << paths[i];
+    EXPECT_EQ(side_by_side[i].hex, alone.hex) << paths[i];
+    EXPECT_EQ(GetFileMd5(paths[i], 65537), Md5Of(contents[i].substr(0, 65537))) << paths[i];
+    // From the skip size on there is no digest, only the size.
+    const QZCheckFileDigest skipped = QZCheckDigestFile(paths[i], 0, contents[i].size());
+    EXPECT_TRUE(skipped.plain && skipped.size == contents[i].size() && skipped.hex.empty());
+  }
+}
+
+// What is not a plain file is never read: no digest, not even of nothing.
+// The skip size ends the test should a device be read all the same.
+TEST(Digest, GivesNoneForAnEmptyFileAndWhatIsNotAFile) {
+  TempDir dir;
+  WriteFile(dir / "empty", "");
+  QZCheckFileDigest digest = QZCheckDigestFile(dir / "empty", 0, UINT64_MAX);
+  EXPECT_TRUE(digest.plain && digest.size == 0 && digest.hex.empty());
+  std::vector<std::string> paths = {dir.path(), dir / "missing"};
+  if (OnWindows()) {
+    paths.insert(paths.end(), {dir / "NUL", dir / "CON", "NUL"});
+  } else {
+    ASSERT_TRUE(jx::test::MakeFifo(dir / "pipe") && jx::test::MakeLink(dir / "zero", "/dev/zero"));
+    paths.insert(paths.end(), {dir / "pipe", dir / "zero", "/dev/null"});
+  }
+  for (const std::string& path : paths) {
+    digest = QZCheckDigestFile(path, 0, MD5_MAX_CHECK_FILE_SIZE);
+    EXPECT_TRUE(!digest.plain && digest.size == 0 && digest.hex.empty()) << path;
+  }
+  for (const QZCheckFileDigest& each : QZCheckDigestFiles(paths, MD5_MAX_CHECK_FILE_SIZE)) {
+    EXPECT_TRUE(!each.plain && each.size == 0 && each.hex.empty());
+  }
+}
+
 std::string Mismatch(const std::string& path, const std::string& listed, const std::string& now) {
   return "[dest] file NOT match MD5! -> " + path + ", [" + listed + ", " + now + "]";
 }
@@ -233,6 +283,20 @@ TEST_F(Verification, AFileChangedBeforeItsRecheckFailsOnlyWhenItIsNoLongerAFile)
   const auto before = open_descriptors();
   EXPECT_THROW(Check([](std::string) -> bool { throw std::bad_alloc(); }), std::bad_alloc);
   EXPECT_EQ(open_descriptors(), before);
+}
+
+// The recheck of the first file cuts the second short while a lane may be
+// reading it: the read ends where the file now does, and the second fails.
+TEST_F(Verification, AFileCutShortWhileItIsReadEndsThereAndFails) {
+  const std::string big(size_t{2} << 20, 'b');
+  Add("a", std::string(size_t{1} << 20, 'a'));
+  WriteFile(dir_ / "a", std::string(size_t{1} << 20, 'c'));  // read as long as half of "big"
+  Add("big", big);
+  const QZCheckResult result = Check([&](std::string name) {
+    if (name == "a") WriteFile(dir_ / "big", big.substr(0, 100000));
+    return true;
+  });
+  EXPECT_EQ(result.report, "{\"fileLists\":[\"a\",\"big\"]}");
 }
 
 TEST(CheckEntry, CallsBackOnceWithTextsThatAreNeverNull) {

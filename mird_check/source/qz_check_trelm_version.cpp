@@ -90,14 +90,12 @@ class PieceReader {
   // Opens `path` and fills in `result`'s plain flag and size. Returns whether
   // there is content to read: a plain file below `skip_size` bytes.
   bool Open(const std::string& path, uint64_t skip_size, QZCheckFileDigest* result) {
-    file_ = jx::OpenPlainFile(jx::PreparePath(path.c_str()), &result->size);
-    if (file_ == nullptr) return false;
-    handle_ = file_.get();
     // Pieces go straight from the system into the caller's buffer.
-    std::setvbuf(handle_, nullptr, _IONBF, 0);
+    if (!file_.Open(jx::PreparePath(path.c_str()), &result->size)) return false;
     result->plain = true;
     ended_ = false;
     total_ = 0;
+    open_size_ = result->size;
     skip_size_ = skip_size;
     piece_size_ = kPieceSize;
     return result->size < skip_size;
@@ -108,15 +106,17 @@ class PieceReader {
   uint32_t Next(char* piece, uint64_t wanted) {
     while (!ended_ && total_ < wanted && total_ < skip_size_) {
       const auto ask = static_cast<uint32_t>(std::min<uint64_t>(piece_size_, wanted - total_));
-      const uint32_t got = jx_file_read(&handle_, piece, ask);
-      if (got == 0 && piece_size_ != kClassicPieceSize && jx_file_error(&handle_)) {
+      uint32_t got = 0;
+      if (!file_.Read(piece, ask, &got) && piece_size_ != kClassicPieceSize) {
         // A locked range fails a whole read: go on in small reads up to it.
-        std::clearerr(handle_);
         piece_size_ = kClassicPieceSize;
         continue;
       }
-      ended_ = got < ask;  // a short read ends the content, as with the classic reads
       total_ += got;
+      // Nothing more, or a short read once the file has given the size it
+      // had when it was opened, ends the content: a small file takes one
+      // read. A short read before that size (after a signal, say) does not.
+      ended_ = got == 0 || (got < ask && total_ >= open_size_);
       return got;
     }
     return 0;
@@ -126,14 +126,14 @@ class PieceReader {
   // size (a file that grew to it while it was read has none).
   bool Digestible() const { return total_ != 0 && total_ < skip_size_; }
 
-  void Close() { file_ = jx::ScopedFile(); }
+  void Close() { file_.Close(); }
 
  private:
   static constexpr uint32_t kClassicPieceSize = 256;
-  jx::ScopedFile file_;
-  jx_file_t handle_ = nullptr;
+  jx::HandleFile file_;
   bool ended_ = false;
   uint64_t total_ = 0;
+  uint64_t open_size_ = 0;
   uint64_t skip_size_ = 0;
   uint32_t piece_size_ = kPieceSize;
 };

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/jx_file_internal.h"
@@ -69,13 +70,39 @@ bool WriteWholeFile(const std::string& path, const std::function<bool(std::FILE*
 ScopedFile OpenPlainFile(const std::string& path, uint64_t* size, const char* mode,
                          bool through_link) {
   std::FILE* opened = nullptr;
+  uint64_t opened_size = 0;
   const os::OpenRule rule = through_link ? os::OpenRule::kFollowLinks : os::OpenRule::kNoFinalLink;
-  if (path.empty() || !os::OpenFile(path, mode, &opened, rule)) return nullptr;
-  ScopedFile file(opened);
-  os::PathInfo info{};
-  if (!os::StatOpenFile(file.get(), &info) || !info.is_regular) return nullptr;
-  if (size != nullptr) *size = info.size;
-  return file;
+  if (path.empty() || !os::OpenPlainFile(path, mode, &opened, &opened_size, rule)) return nullptr;
+  if (size != nullptr) *size = opened_size;
+  return ScopedFile(opened);
+}
+
+HandleFile::HandleFile(HandleFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, intptr_t{-1})) {}
+
+HandleFile& HandleFile::operator=(HandleFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, intptr_t{-1});
+  }
+  return *this;
+}
+
+bool HandleFile::Open(const std::string& path, uint64_t* size) {
+  Close();
+  os::FileHandle opened = -1;
+  if (path.empty() || !os::OpenPlainForReading(path, &opened, size)) return false;
+  handle_ = opened;
+  return true;
+}
+
+bool HandleFile::Read(void* buffer, uint32_t size, uint32_t* got) {
+  *got = 0;
+  return handle_ != -1 && size > 0 && os::ReadHandle(handle_, buffer, size, got);
+}
+
+void HandleFile::Close() {
+  if (handle_ != -1) os::CloseFileHandle(std::exchange(handle_, intptr_t{-1}));
 }
 
 EntryInfo StatEntry(const std::string& path) {

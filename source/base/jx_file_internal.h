@@ -52,6 +52,31 @@ bool RemoveFileAt(const std::string& path);
 ScopedFile OpenPlainFile(const std::string& path, uint64_t* size, const char* mode = "rb",
                          bool through_link = true);
 
+// A plain file open for reading alone, read by its system handle: each Read
+// is one system call, with no stream or buffer in between. Closed when it
+// goes out of scope.
+class HandleFile {
+ public:
+  HandleFile() = default;
+  ~HandleFile() { Close(); }
+  HandleFile(HandleFile&& other) noexcept;
+  HandleFile& operator=(HandleFile&& other) noexcept;
+  HandleFile(const HandleFile&) = delete;
+  HandleFile& operator=(const HandleFile&) = delete;
+
+  // Opens `path` as OpenPlainFile does with mode "rb", closing what was open
+  // before; puts the size at open time in `*size`. False when it cannot be
+  // opened or is not a plain file.
+  bool Open(const std::string& path, uint64_t* size);
+  // Reads at most `size` (> 0) bytes: `*got` is 0 at the end of the file, and may
+  // fall short of `size` before it. False on a read error or when not open.
+  bool Read(void* buffer, uint32_t size, uint32_t* got);
+  void Close();
+
+ private:
+  intptr_t handle_ = -1;
+};
+
 // The entries jx_folder_enumerate_all lists for `folder` and `depth`, in the
 // same order and form; empty where it lists none.
 std::vector<std::string> ListFolder(const char* folder, int depth);

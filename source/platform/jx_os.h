@@ -67,6 +67,22 @@ enum class OpenRule {
 // writes block normally afterwards. Never opens a folder.
 bool OpenFile(const std::string& path, const char* mode, std::FILE** stream,
               OpenRule rule = OpenRule::kFollowLinks);
+// As OpenFile, for a plain file only: a folder, FIFO, device or socket fails
+// the open. One status call on the opened handle both tests the entry and
+// gives `*size`, its size at open time, so no one can swap the entry between
+// the test and the read.
+bool OpenPlainFile(const std::string& path, const char* mode, std::FILE** stream, uint64_t* size,
+                   OpenRule rule = OpenRule::kFollowLinks);
+// A plain file open for reading alone, without a C stream: a descriptor on
+// POSIX, a HANDLE on Windows. Each read is one system call.
+using FileHandle = intptr_t;
+// Opens `path` for reading, through links, by the rules of OpenPlainFile.
+bool OpenPlainForReading(const std::string& path, FileHandle* file, uint64_t* size);
+// One read of at most `size` (> 0) bytes at the handle's position into
+// `buffer`: `*got` is 0 at the end of the file, and may fall short of `size`
+// before it.
+bool ReadHandle(FileHandle file, void* buffer, uint32_t size, uint32_t* got);
+void CloseFileHandle(FileHandle file);
 // Reopens `stream` itself on `path`; on failure the stream is closed.
 bool ReopenFile(const std::string& path, const char* mode, std::FILE* stream);
 
@@ -80,9 +96,6 @@ struct PathInfo {
 };
 // False when the path's attributes cannot be read (missing, no access).
 bool StatPath(const std::string& path, PathInfo* info);
-// The same of what an open stream reads: one status call on the handle, so
-// no one can swap the entry between the test and the read.
-bool StatOpenFile(std::FILE* stream, PathInfo* info);
 // Writes the stream's buffer and has the system put the file's data on the
 // disk, so a rename that follows never names a file whose data a power loss
 // could still take.

@@ -38,6 +38,8 @@ bool UseTemporaryProfile(const std::string& home) {
          setenv("XDG_DATA_HOME", (home + ".local/share").c_str(), 1) == 0;
 }
 
+std::shared_ptr<void> OfferNamedPipe(std::string*) { return nullptr; }
+
 std::shared_ptr<void> HoldOpenForReading(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return nullptr;

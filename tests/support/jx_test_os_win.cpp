@@ -34,6 +34,17 @@ bool MakeFifo(const std::string&) { return false; }
 
 bool UseTemporaryProfile(const std::string&) { return false; }
 
+std::shared_ptr<void> OfferNamedPipe(std::string* path) {
+  static int count = 0;
+  *path =
+      "//?/pipe/jx_test_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++count);
+  const HANDLE pipe =
+      CreateNamedPipeW(fs::u8path(*path).make_preferred().wstring().c_str(), PIPE_ACCESS_OUTBOUND,
+                       PIPE_TYPE_BYTE, PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr);
+  if (pipe == INVALID_HANDLE_VALUE) return nullptr;
+  return std::shared_ptr<void>(pipe, [](void* handle) { CloseHandle(handle); });
+}
+
 std::shared_ptr<void> HoldOpenForReading(const std::string& path) {
   const HANDLE file =
       CreateFileW(fs::u8path(path).wstring().c_str(), GENERIC_READ,

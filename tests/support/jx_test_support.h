@@ -56,6 +56,10 @@ bool MakeFolderLink(const std::string& link, const std::string& target);
 bool MakeLink(const std::string& link, const std::string& target);
 // Makes a FIFO at `path`. False on Windows, which has none.
 bool MakeFifo(const std::string& path);
+// Offers a Windows named pipe that no one writes to, until the result is
+// dropped, and puts its path (in the "//?/pipe/" form) in `*path`. Null on
+// POSIX, where MakeFifo makes its like.
+std::shared_ptr<void> OfferNamedPipe(std::string* path);
 // Points this process's user folders (home, configuration, data) into
 // the UTF-8 folder `home` ("/"-terminated); call before anything asks for
 // them, as the toolkit keeps them. False on Windows, where the shell ignores

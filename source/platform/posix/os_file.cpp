@@ -48,22 +48,35 @@ void FillInfo(const struct statx& status, PathInfo* info) {
 
 constexpr unsigned kStatMask = STATX_BASIC_STATS | STATX_BTIME;
 
-}  // namespace
-
-size_t KeptPathPrefix(std::string_view) { return 0; }
-
-bool OpenFile(const std::string& path, const char* mode, std::FILE** stream, OpenRule rule) {
+// Opens `path` without blocking on a FIFO or device that has no peer, and
+// fills `status` from one status call on the new descriptor. The descriptor,
+// or -1 on failure and for a folder (Windows never opens one).
+int OpenDescriptor(const std::string& path, const char* mode, OpenRule rule, struct stat* status) {
   const int fd = open(path.c_str(), OpenFlags(mode, rule) | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  struct stat status {};
-  const bool readable = fstat(fd, &status) == 0;
-  if (!readable || S_ISDIR(status.st_mode)) {  // Windows never opens a folder
+  if (fd < 0) return -1;
+  const bool readable = fstat(fd, status) == 0;
+  if (!readable || S_ISDIR(status->st_mode)) {
     if (readable) errno = EISDIR;
     KeepingError([&] { close(fd); });
-    return false;
+    return -1;
   }
-  // Opened without blocking, so that a FIFO cannot hold the open up; reads of
-  // anything but a plain file (which ignores the flag) block again.
+  return fd;
+}
+
+// As OpenDescriptor, for a plain file only: -1 for a FIFO, device or socket.
+int OpenPlainDescriptor(const std::string& path, const char* mode, OpenRule rule,
+                        struct stat* status) {
+  const int fd = OpenDescriptor(path, mode, rule, status);
+  if (fd < 0 || S_ISREG(status->st_mode)) return fd;
+  close(fd);
+  errno = EINVAL;
+  return -1;
+}
+
+// Puts a stream on `fd`, which OpenDescriptor opened and found as `status`
+// says; closes `fd` when that fails.
+bool StreamOn(int fd, const struct stat& status, const char* mode, std::FILE** stream) {
+  // Reads of anything but a plain file (which ignores the flag) block again.
   if (!S_ISREG(status.st_mode)) {
     const int flags = fcntl(fd, F_GETFL);
     if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
@@ -77,6 +90,46 @@ bool OpenFile(const std::string& path, const char* mode, std::FILE** stream, Ope
   return true;
 }
 
+}  // namespace
+
+size_t KeptPathPrefix(std::string_view) { return 0; }
+
+bool OpenFile(const std::string& path, const char* mode, std::FILE** stream, OpenRule rule) {
+  struct stat status {};
+  const int fd = OpenDescriptor(path, mode, rule, &status);
+  return fd >= 0 && StreamOn(fd, status, mode, stream);
+}
+
+bool OpenPlainFile(const std::string& path, const char* mode, std::FILE** stream, uint64_t* size,
+                   OpenRule rule) {
+  struct stat status {};
+  const int fd = OpenPlainDescriptor(path, mode, rule, &status);
+  if (fd < 0 || !StreamOn(fd, status, mode, stream)) return false;
+  *size = static_cast<uint64_t>(status.st_size);
+  return true;
+}
+
+bool OpenPlainForReading(const std::string& path, FileHandle* file, uint64_t* size) {
+  struct stat status {};
+  const int fd = OpenPlainDescriptor(path, "rb", OpenRule::kFollowLinks, &status);
+  if (fd < 0) return false;
+  *file = fd;
+  *size = static_cast<uint64_t>(status.st_size);
+  return true;
+}
+
+bool ReadHandle(FileHandle file, void* buffer, uint32_t size, uint32_t* got) {
+  ssize_t read_now;
+  do {
+    read_now = read(static_cast<int>(file), buffer, size);
+  } while (read_now < 0 && errno == EINTR);
+  if (read_now < 0) return false;
+  *got = static_cast<uint32_t>(read_now);
+  return true;
+}
+
+void CloseFileHandle(FileHandle file) { close(static_cast<int>(file)); }
+
 bool ReopenFile(const std::string& path, const char* mode, std::FILE* stream) {
   return std::freopen(path.c_str(), mode, stream) != nullptr;
 }
@@ -89,13 +142,6 @@ bool StatPath(const std::string& path, PathInfo* info) {
       statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, kStatMask, &status) != 0) {
     return false;
   }
-  FillInfo(status, info);
-  return true;
-}
-
-bool StatOpenFile(std::FILE* stream, PathInfo* info) {
-  struct statx status {};
-  if (statx(fileno(stream), "", AT_EMPTY_PATH, kStatMask, &status) != 0) return false;
   FillInfo(status, info);
   return true;
 }

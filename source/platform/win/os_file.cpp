@@ -45,10 +45,27 @@ void FillInfo(DWORD attributes, DWORD size_high, DWORD size_low, const FILETIME&
   info->create_time = Seconds(create);
 }
 
+// The status of a handle on what should be a plain file. A pipe, console or
+// device (a listed CON or NUL) is refused by its type before anything else:
+// its other answers are not those of a file.
+bool PlainFileStatus(HANDLE handle, BY_HANDLE_FILE_INFORMATION* data) {
+  if (GetFileType(handle) != FILE_TYPE_DISK) return Fail(ERROR_NOT_SUPPORTED);
+  return GetFileInformationByHandle(handle, data) != 0;
+}
+
+bool IsPlain(const BY_HANDLE_FILE_INFORMATION& data) {
+  return (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+uint64_t SizeOf(const BY_HANDLE_FILE_INFORMATION& data) {
+  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 // The C runtime opens through reparse points; a handle opened on the point
-// itself shows what is there before anything is read or written.
+// itself shows what is there before anything is read or written. With
+// `plain_size` only a plain file opens, and its size at open time goes there.
 bool OpenWithoutFollowing(const std::string& path, const char* mode, OpenRule rule,
-                          std::FILE** stream) {
+                          std::FILE** stream, uint64_t* plain_size = nullptr) {
   const bool update = std::strchr(mode, '+') != nullptr;
   DWORD access = update ? GENERIC_READ | GENERIC_WRITE : 0;
   DWORD disposition = OPEN_ALWAYS;
@@ -70,12 +87,14 @@ bool OpenWithoutFollowing(const std::string& path, const char* mode, OpenRule ru
   BY_HANDLE_FILE_INFORMATION data;
   constexpr DWORD kRefused = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
   const bool truncate = mode[0] == 'w' && rule != OpenRule::kCreateNew;
-  bool usable = GetFileInformationByHandle(handle, &data) != 0;
+  bool usable = plain_size != nullptr ? PlainFileStatus(handle, &data)
+                                      : GetFileInformationByHandle(handle, &data) != 0;
   if (usable && (data.dwFileAttributes & kRefused) != 0) {
     // What the system answers for a link it will not resolve, or a folder.
     const bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     usable = Fail(link ? ERROR_CANT_RESOLVE_FILENAME : ERROR_ACCESS_DENIED);
   }
+  if (usable && plain_size != nullptr && !IsPlain(data)) usable = Fail(ERROR_NOT_SUPPORTED);
   if (!usable || (truncate && !SetEndOfFile(handle))) {
     KeepingError([&] { CloseHandle(handle); });
     return false;
@@ -93,6 +112,7 @@ bool OpenWithoutFollowing(const std::string& path, const char* mode, OpenRule ru
     KeepingError([&] { _close(fd); });
     return false;
   }
+  if (plain_size != nullptr) *plain_size = truncate ? 0 : SizeOf(data);
   *stream = opened;
   return true;
 }
@@ -115,6 +135,52 @@ bool OpenFile(const std::string& path, const char* mode, std::FILE** stream, Ope
   return true;
 }
 
+bool OpenPlainFile(const std::string& path, const char* mode, std::FILE** stream, uint64_t* size,
+                   OpenRule rule) {
+  if (rule != OpenRule::kFollowLinks) return OpenWithoutFollowing(path, mode, rule, stream, size);
+  std::FILE* opened = nullptr;
+  if (!OpenFile(path, mode, &opened, rule)) return false;
+  ClearRuntimeError();
+  const intptr_t raw = _get_osfhandle(_fileno(opened));
+  BY_HANDLE_FILE_INFORMATION data;
+  bool usable = raw != -1 || RuntimeFailed();
+  usable = usable && PlainFileStatus(reinterpret_cast<HANDLE>(raw), &data);
+  if (usable && !IsPlain(data)) usable = Fail(ERROR_NOT_SUPPORTED);
+  if (!usable) {
+    KeepingError([&] { std::fclose(opened); });
+    return false;
+  }
+  *size = SizeOf(data);
+  *stream = opened;
+  return true;
+}
+
+bool OpenPlainForReading(const std::string& path, FileHandle* file, uint64_t* size) {
+  constexpr DWORD kSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;  // as the runtime's _SH_DENYNO
+  const HANDLE handle = CreateFileW(ToWidePath(path).c_str(), GENERIC_READ, kSharing, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;  // a folder too: it needs backup semantics
+  BY_HANDLE_FILE_INFORMATION data;
+  bool usable = PlainFileStatus(handle, &data);
+  if (usable && !IsPlain(data)) usable = Fail(ERROR_NOT_SUPPORTED);
+  if (!usable) {
+    KeepingError([&] { CloseHandle(handle); });
+    return false;
+  }
+  *file = reinterpret_cast<FileHandle>(handle);
+  *size = SizeOf(data);
+  return true;
+}
+
+bool ReadHandle(FileHandle file, void* buffer, uint32_t size, uint32_t* got) {
+  DWORD read = 0;
+  if (!ReadFile(reinterpret_cast<HANDLE>(file), buffer, size, &read, nullptr)) return false;
+  *got = read;
+  return true;
+}
+
+void CloseFileHandle(FileHandle file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
+
 bool ReopenFile(const std::string& path, const char* mode, std::FILE* stream) {
   std::FILE* result = nullptr;
   ClearRuntimeError();
@@ -128,22 +194,6 @@ bool ReopenFile(const std::string& path, const char* mode, std::FILE* stream) {
 bool StatPath(const std::string& path, PathInfo* info) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(ToWidePath(path).c_str(), GetFileExInfoStandard, &data)) return false;
-  FillInfo(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow, data.ftLastAccessTime,
-           data.ftLastWriteTime, data.ftCreationTime, info);
-  return true;
-}
-
-bool StatOpenFile(std::FILE* stream, PathInfo* info) {
-  ClearRuntimeError();
-  const intptr_t raw = _get_osfhandle(_fileno(stream));
-  if (raw == -1) return RuntimeFailed();
-  const HANDLE handle = reinterpret_cast<HANDLE>(raw);
-  if (GetFileType(handle) != FILE_TYPE_DISK) {  // a pipe, console or device
-    *info = PathInfo{};
-    return true;
-  }
-  BY_HANDLE_FILE_INFORMATION data;
-  if (!GetFileInformationByHandle(handle, &data)) return false;
   FillInfo(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow, data.ftLastAccessTime,
            data.ftLastWriteTime, data.ftCreationTime, info);
   return true;
