@@ -105,7 +105,8 @@ Kind KindOf(QZCheckVerdict verdict, const QZCheckFileDigest& digest, const std::
   }
   if (!digest.hex.empty()) return Kind::kChanged;
   // The check reports a listed folder as it does a missing file.
-  return jx::StatEntry(full_path).exists ? Kind::kUnreadable : Kind::kMissing;
+  return jx::StatEntry(jx::PreparePath(full_path.c_str())).exists ? Kind::kUnreadable
+                                                                  : Kind::kMissing;
 }
 
 // Takes manifest lines in order, digests their files in batches and records
@@ -115,7 +116,7 @@ class Verifier {
   Verifier(const Options& options, Outcome* outcome, Progress* progress)
       : options_(options), outcome_(outcome), progress_(progress) {}
 
-  void Add(std::string line, int64_t number, bool cut) {
+  void Add(const std::string& line, int64_t number, bool cut) {
     Item& item = batch_.emplace_back();
     item.entry.line = number;
     batch_bytes_ += line.size();
@@ -240,7 +241,7 @@ Outcome RunVerify(const Options& options) {
   Verifier verifier(options, &outcome, &progress);
   std::string line;
   int64_t number = 0;
-  while (manifest.Next(&line, &number)) verifier.Add(std::move(line), number, manifest.cut());
+  while (manifest.Next(&line, &number)) verifier.Add(line, number, manifest.cut());
   if (!verifier.Finish()) {
     outcome.error = outcome.manifest + ": no line lists a file to verify";
     if (!verifier.first_malformed().empty())
