@@ -40,30 +40,43 @@ struct OptionWord {
   const char* name;
   const char* value;  // what it takes ("a folder"), null for a flag
   unsigned commands;  // the commands it goes with
+  // Applies the option with its value ("" for a flag); false for a value it
+  // does not take.
   bool (*apply)(const std::string& value, Options* options);
 };
 
+template <bool Options::*flag>
+bool SetFlag(const std::string&, Options* options) {
+  options->*flag = true;
+  return true;
+}
+
+template <std::string Options::*text>
+bool SetText(const std::string& value, Options* options) {
+  options->*text = value;
+  return !value.empty();
+}
+
+bool SetVersion(const std::string&, Options* options) {
+  options->command = Command::kVersion;
+  return true;
+}
+
+constexpr unsigned kVerifyOnly = Bit(Command::kVerify);
+
 constexpr OptionWord kOptionWords[] = {
-    {"--json", nullptr, kAnyCommand, [](const std::string&, Options* o) { return o->json = true; }},
-    {"--status", nullptr, kAnyCommand,
-     [](const std::string&, Options* o) { return o->status = true; }},
-    {"--strict", nullptr, Bit(Command::kVerify),
-     [](const std::string&, Options* o) { return o->strict = true; }},
-    {"--quiet", nullptr, Bit(Command::kVerify),
-     [](const std::string&, Options* o) { return o->quiet = true; }},
-    {"--extra", nullptr, Bit(Command::kVerify),
-     [](const std::string&, Options* o) { return o->extra = true; }},
-    {"--version", nullptr, kAnyCommand,
-     [](const std::string&, Options* o) { return (o->command = Command::kVersion), true; }},
-    {"-V", nullptr, kAnyCommand,
-     [](const std::string&, Options* o) { return (o->command = Command::kVersion), true; }},
-    {"--log", "a folder", Bit(Command::kCheck),
-     [](const std::string& v, Options* o) { return !(o->log_folder = v).empty(); }},
+    {"--json", nullptr, kAnyCommand, &SetFlag<&Options::json>},
+    {"--status", nullptr, kAnyCommand, &SetFlag<&Options::status>},
+    {"--strict", nullptr, kVerifyOnly, &SetFlag<&Options::strict>},
+    {"--quiet", nullptr, kVerifyOnly, &SetFlag<&Options::quiet>},
+    {"--extra", nullptr, kVerifyOnly, &SetFlag<&Options::extra>},
+    {"--version", nullptr, kAnyCommand, &SetVersion},
+    {"-V", nullptr, kAnyCommand, &SetVersion},
+    {"--log", "a folder", Bit(Command::kCheck), &SetText<&Options::log_folder>},
     {"--library", "a file", Bit(Command::kCheck) | Bit(Command::kVersion),
-     [](const std::string& v, Options* o) { return !(o->library = v).empty(); }},
-    {"--manifest", "a file or -", Bit(Command::kVerify),
-     [](const std::string& v, Options* o) { return !(o->manifest = v).empty(); }},
-    {"--jobs", "a number from 1 to 256", Bit(Command::kVerify) | Bit(Command::kManifest), &SetJobs},
+     &SetText<&Options::library>},
+    {"--manifest", "a file or -", kVerifyOnly, &SetText<&Options::manifest>},
+    {"--jobs", "a number from 1 to 256", kVerifyOnly | Bit(Command::kManifest), &SetJobs},
 };
 
 bool StartsWith(const std::string& text, const std::string& prefix) {

@@ -1,7 +1,6 @@
 // Prints an outcome as aligned text or as one compact JSON object.
 #include "outcome.h"
 
-#include <cinttypes>
 #include <cstdio>
 #include <numeric>
 
@@ -44,10 +43,7 @@ std::string Summary(const Outcome& outcome) {
 
 void PrintEntries(const Outcome& outcome) {
   for (const Entry& entry : outcome.entries) {
-    const std::string what = entry.kind == Kind::kMalformed
-                                 ? "line " + std::to_string(entry.line) + ": " + entry.why
-                                 : entry.path;
-    std::printf("%-13s %s\n", KindName(entry.kind), what.c_str());
+    std::printf("%-13s %s\n", KindName(entry.kind), EntryText(entry).c_str());
   }
 }
 
@@ -158,6 +154,11 @@ void PrintJson(const Outcome& outcome) {
 }  // namespace
 
 const char* KindName(Kind kind) { return kKindNames[static_cast<size_t>(kind)]; }
+
+std::string EntryText(const Entry& entry) {
+  if (entry.kind != Kind::kMalformed) return entry.path;
+  return "line " + std::to_string(entry.line) + ": " + entry.why;
+}
 
 int ExitStatus(const Outcome& outcome, const Options& options) {
   if (!outcome.error.empty()) return 2;

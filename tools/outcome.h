@@ -23,7 +23,7 @@ enum class Kind {
   kOutside,       // a path that leaves the version folder
   kExtra,         // below the folder but not listed (--extra)
 };
-constexpr size_t kKindCount = 9;
+constexpr size_t kKindCount = static_cast<size_t>(Kind::kExtra) + 1;
 
 // "ok", "changed", "missing", "unreadable", "empty", "skipped-large",
 // "malformed", "outside" or "extra".
@@ -35,6 +35,10 @@ struct Entry {
   int64_t line = 0;  // its line in the manifest; 0 for an extra file
   std::string why;   // for a malformed line: what is wrong with it
 };
+
+// How an entry's line shows: its path, or for a malformed line
+// "line <n>: <why>".
+std::string EntryText(const Entry& entry);
 
 struct Outcome {
   std::string command;   // "check", "verify", "select", "manifest" or "version"

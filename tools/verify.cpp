@@ -146,9 +146,6 @@ class Verifier {
     return true;
   }
 
-  // "line N: why" of the first malformed line; "" when there is none.
-  const std::string& first_malformed() const { return first_malformed_; }
-
  private:
   struct Item {
     Entry entry;
@@ -190,9 +187,6 @@ class Verifier {
 
   void Record(Entry entry) {
     ++outcome_->kinds[static_cast<size_t>(entry.kind)];
-    if (entry.kind == Kind::kMalformed && first_malformed_.empty()) {
-      first_malformed_ = "line " + std::to_string(entry.line) + ": " + entry.why;
-    }
     if (entry.kind != Kind::kOk || (!options_.quiet && !options_.status)) {
       outcome_->entries.push_back(std::move(entry));
     }
@@ -219,7 +213,6 @@ class Verifier {
   int64_t listed_ = 0;
   std::vector<std::string> failed_;
   std::unordered_set<std::string> listed_paths_;  // with --extra
-  std::string first_malformed_;
 };
 
 }  // namespace
@@ -244,8 +237,8 @@ Outcome RunVerify(const Options& options) {
   while (manifest.Next(&line, &number)) verifier.Add(line, number, manifest.cut());
   if (!verifier.Finish()) {
     outcome.error = outcome.manifest + ": no line lists a file to verify";
-    if (!verifier.first_malformed().empty())
-      outcome.error += " (" + verifier.first_malformed() + ")";
+    // Every line was malformed, and each is kept: say what is wrong with the first.
+    if (!outcome.entries.empty()) outcome.error += " (" + EntryText(outcome.entries[0]) + ")";
   }
   return outcome;
 }
